@@ -1,0 +1,176 @@
+#include "datagram.h"
+
+#include <QtEndian>
+
+#include <algorithm>
+
+namespace Datagram {
+
+namespace {
+
+bool fits(const QByteArray &data, int offset, int size)
+{
+    return offset >= 0 && size >= 0 && offset <= data.size() - size;
+}
+
+constexpr Field shifted(Field field, int by) { return {field.offset + by, field.width}; }
+
+void writeSettings(QByteArray &payload, int shift, const NetworkSettings &s)
+{
+    using namespace NetworkConfig;
+    writeText(payload, shifted(Hostname, shift), s.hostname);
+    writeText(payload, shifted(Dhcp, shift), s.dhcp);
+    writeText(payload, shifted(IpAddress, shift), s.ipAddress);
+    writeText(payload, shifted(SubnetMask, shift), s.subnetMask);
+    writeText(payload, shifted(Domain, shift), s.domain);
+    writeText(payload, shifted(Gateway, shift), s.gateway);
+    writeText(payload, shifted(PrimaryDns, shift), s.primaryDns);
+    writeText(payload, shifted(SecondaryDns, shift), s.secondaryDns);
+}
+
+NetworkSettings readSettings(const QByteArray &datagram, int base)
+{
+    using namespace NetworkConfig;
+    NetworkSettings s;
+    s.hostname = readText(datagram, base + Hostname.offset);
+    s.dhcp = readText(datagram, base + Dhcp.offset);
+    s.ipAddress = readText(datagram, base + IpAddress.offset);
+    s.subnetMask = readText(datagram, base + SubnetMask.offset);
+    s.domain = readText(datagram, base + Domain.offset);
+    s.gateway = readText(datagram, base + Gateway.offset);
+    s.primaryDns = readText(datagram, base + PrimaryDns.offset);
+    s.secondaryDns = readText(datagram, base + SecondaryDns.offset);
+    return s;
+}
+
+} // namespace
+
+void writeText(QByteArray &buffer, int offset, int width, const QString &text)
+{
+    if (width <= 0 || !fits(buffer, offset, width))
+        return;
+    const QByteArray bytes = text.toUtf8().left(width - 1);
+    std::copy(bytes.cbegin(), bytes.cend(), buffer.begin() + offset);
+    buffer[offset + bytes.size()] = '\0';
+}
+
+void writeInt32(QByteArray &buffer, int offset, qint32 value)
+{
+    if (fits(buffer, offset, 4))
+        qToLittleEndian<qint32>(value, buffer.data() + offset);
+}
+
+void writeUInt16(QByteArray &buffer, int offset, quint16 value)
+{
+    if (fits(buffer, offset, 2))
+        qToLittleEndian<quint16>(value, buffer.data() + offset);
+}
+
+QString readText(const QByteArray &datagram, int offset)
+{
+    if (offset < 0 || offset >= datagram.size())
+        return QString();
+    const int nul = datagram.indexOf('\0', offset);
+    const int end = nul < 0 ? datagram.size() : nul;
+    return QString::fromUtf8(datagram.constData() + offset, end - offset);
+}
+
+bool hasTerminatedText(const QByteArray &datagram, Field field)
+{
+    if (field.offset < 0 || field.offset >= datagram.size())
+        return false;
+    const int limit = qMin(datagram.size(), field.offset + field.width);
+    const char *begin = datagram.constData() + field.offset;
+    return std::find(begin, datagram.constData() + limit, '\0') != datagram.constData() + limit;
+}
+
+qint32 readInt32(const QByteArray &datagram, int offset)
+{
+    return fits(datagram, offset, 4) ? qFromLittleEndian<qint32>(datagram.constData() + offset) : 0;
+}
+
+quint32 readUInt32(const QByteArray &datagram, int offset)
+{
+    return fits(datagram, offset, 4) ? qFromLittleEndian<quint32>(datagram.constData() + offset) : 0;
+}
+
+quint16 readUInt16(const QByteArray &datagram, int offset)
+{
+    return fits(datagram, offset, 2) ? qFromLittleEndian<quint16>(datagram.constData() + offset) : 0;
+}
+
+quint8 readUInt8(const QByteArray &datagram, int offset)
+{
+    return fits(datagram, offset, 1) ? quint8(datagram.at(offset)) : 0;
+}
+
+QByteArray makeHeader(const HeaderFields &f)
+{
+    QByteArray header(Header::Size, '\0');
+    writeText(header, Header::Key, QString::fromLatin1(PacketIdentificationKey));
+    writeInt32(header, Header::MessageId, f.messageId);
+    writeInt32(header, Header::Status, qint32(f.status));
+    writeInt32(header, Header::PayloadLength, f.payloadLength);
+    writeInt32(header, Header::ProtocolVersion, f.protocolVersion);
+    writeText(header, Header::DestMac, f.destMacAddr);
+    writeText(header, Header::SrcMac, f.srcMacAddr);
+    writeText(header, Header::SrcIp, f.srcIpAddr);
+    writeUInt16(header, Header::SequenceNumber, f.sequenceNumber);
+    return header;
+}
+
+QByteArray encodeNetworkConfig(const QString &macAddress, const NetworkSettings &settings)
+{
+    QByteArray payload(NetworkConfig::Size, '\0');
+    writeText(payload, NetworkConfig::MacAddress, macAddress);
+    writeSettings(payload, 0, settings);
+    return payload;
+}
+
+QByteArray credentials(const QString &user, const QString &password)
+{
+    return QString(user + QLatin1Char(':') + password).toLatin1().toBase64();
+}
+
+QByteArray encodeNetworkConfigAuth(const NetworkSettings &settings, const QString &user,
+                                   const QString &password)
+{
+    QByteArray payload(NetworkConfigAuth::Size, '\0');
+    writeSettings(payload, NetworkConfigAuth::ConfigShift, settings);
+    writeText(payload, NetworkConfigAuth::Credentials,
+              QString::fromLatin1(credentials(user, password)));
+    return payload;
+}
+
+NetworkSettings decodeNetworkConfig(const QByteArray &datagram)
+{
+    return readSettings(datagram, Header::Size);
+}
+
+QString networkConfigMac(const QByteArray &datagram)
+{
+    return readText(datagram, Header::Size + NetworkConfig::MacAddress.offset);
+}
+
+NetworkSettings decodeNetworkConfigAuth(const QByteArray &datagram)
+{
+    return readSettings(datagram, Header::Size + NetworkConfigAuth::ConfigShift);
+}
+
+QString decodeCredentials(const QByteArray &datagram)
+{
+    return readText(datagram, Header::Size + NetworkConfigAuth::Credentials.offset);
+}
+
+QByteArray encodeDeviceInfo(const QString &productType, const QString &firmwareVersion,
+                            const QString &deviceName)
+{
+    const QByteArray name = deviceName.toUtf8();
+    QByteArray payload(DeviceInfo::DeviceName + name.size() + 1, '\0');
+    writeText(payload, DeviceInfo::ProductType, productType);
+    writeText(payload, DeviceInfo::FirmwareVersion, firmwareVersion);
+    writeText(payload, DeviceInfo::DeviceName, name.size() + 1, deviceName);
+    return payload;
+}
+
+} // namespace Datagram

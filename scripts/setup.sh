@@ -1,0 +1,30 @@
+# Shared set-up of scripts/run, scripts/test and scripts/bench: Debian packages
+# and the CMake configure step. Sourced, not run.
+set -euo pipefail
+
+QDF_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+QDF_PACKAGES=(g++ make cmake pkg-config qtbase5-dev qtbase5-dev-tools libqt5svg5-dev iproute2)
+
+qdf_install_packages() {
+    local missing=() pkg
+    for pkg in "${QDF_PACKAGES[@]}" "$@"; do
+        dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing+=("$pkg")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "Missing Debian packages. Install them with:" >&2
+        echo "  sudo apt-get update && sudo apt-get install -y ${missing[*]}" >&2
+        exit 1
+    fi
+    echo "Installing ${missing[*]}"
+    apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+}
+
+# qdf_build <build dir> [cmake options...]
+qdf_build() {
+    local dir=$1
+    shift
+    cmake -S "$QDF_ROOT" -B "$dir" "$@" >/dev/null
+    cmake --build "$dir" --parallel "$(nproc)"
+}
