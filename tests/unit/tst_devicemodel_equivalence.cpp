@@ -31,7 +31,9 @@ const QStringList Macs = {
 
 const QStringList Hostnames = {
     "gate", "GATE", "Gate", "door", "DOOR", "lift", "n/a", "N/A", "", "stra\u00dfe",
-    "STRASSE", "k-1", QStringLiteral("\u212a-1"), ucs4(0x10400), ucs4(0x10428), "x"};
+    "STRASSE", "k-1", QStringLiteral("\u212a-1"), ucs4(0x10400), ucs4(0x10428), "x",
+    QStringLiteral("\u03c3"), QStringLiteral("\u03c2"), QStringLiteral("\u017f"), "s",
+    QStringLiteral("\u0130"), "i"};
 
 const QStringList IpAddresses = {"192.0.2.1", "192.0.2.2", "192.0.2.3", "192.0.2.01",
                                  "N/A",       "n/a",       "",          "fe80::a",
