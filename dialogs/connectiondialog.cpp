@@ -51,7 +51,8 @@ void clearMark(QLineEdit *edit)
 } // namespace
 
 ConnectionDialog::ConnectionDialog(bool askForLogin, QWidget *parent)
-    : QDialog(parent), askForLogin(askForLogin)
+    : QDialog(parent)
+    , askForLogin(askForLogin)
 {
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
     setWindowTitle(QStringLiteral("Connection properties"));
@@ -80,10 +81,11 @@ ConnectionDialog::ConnectionDialog(bool askForLogin, QWidget *parent)
         QRegExp(QStringLiteral("((1{0,1}[0-9]{0,2}|2[0-4]{1,1}[0-9]{1,1}|25[0-5]{1,1})\\.){3,3}"
                                "(1{0,1}[0-9]{0,2}|2[0-4]{1,1}[0-9]{1,1}|25[0-5]{1,1})")),
         this);
-    for (QLineEdit *edit : {ipAddressEdit, subnetMaskEdit, gatewayEdit, primaryDnsEdit, secondaryDnsEdit})
+    for (QLineEdit *edit :
+        { ipAddressEdit, subnetMaskEdit, gatewayEdit, primaryDnsEdit, secondaryDnsEdit })
         edit->setValidator(ipValidator);
-    auto *hostnameValidator =
-        new QRegExpValidator(QRegExp(QStringLiteral("[a-zA-Z][a-zA-Z0-9-]*[a-zA-Z0-9]")), this);
+    auto *hostnameValidator
+        = new QRegExpValidator(QRegExp(QStringLiteral("[a-zA-Z][a-zA-Z0-9-]*[a-zA-Z0-9]")), this);
     hostnameEdit->setValidator(hostnameValidator);
     hostnameEdit->setMaxLength(24);
 
@@ -120,8 +122,9 @@ ConnectionDialog::ConnectionDialog(bool askForLogin, QWidget *parent)
     connect(applyButton, &QPushButton::clicked, this, &ConnectionDialog::askAccept);
     connect(cancelButton, &QPushButton::clicked, this, &ConnectionDialog::reject);
     connect(ipConfComboBox, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
-            &ConnectionDialog::onIpConfChanged);
-    for (QLineEdit *edit : {ipAddressEdit, subnetMaskEdit, gatewayEdit, primaryDnsEdit, secondaryDnsEdit})
+        &ConnectionDialog::onIpConfChanged);
+    for (QLineEdit *edit :
+        { ipAddressEdit, subnetMaskEdit, gatewayEdit, primaryDnsEdit, secondaryDnsEdit })
         connect(edit, &QLineEdit::textChanged, edit, [edit] { clearMark(edit); });
 }
 
@@ -168,7 +171,8 @@ void ConnectionDialog::onIpConfChanged(int index)
 {
     staticConfigGroupBox->setEnabled(index == 0);
     if (index == 1) {
-        for (QLineEdit *edit : {ipAddressEdit, subnetMaskEdit, gatewayEdit, primaryDnsEdit, secondaryDnsEdit})
+        for (QLineEdit *edit :
+            { ipAddressEdit, subnetMaskEdit, gatewayEdit, primaryDnsEdit, secondaryDnsEdit })
             clearMark(edit);
     }
 }
@@ -179,12 +183,13 @@ bool ConnectionDialog::checkStaticAddresses()
 {
     if (ipConfComboBox->currentIndex() == 1)
         return true;
-    struct Rule {
+    struct Rule
+    {
         QLineEdit *edit;
         bool mayBeEmpty;
     };
-    const Rule rules[] = {{ipAddressEdit, false}, {subnetMaskEdit, false}, {gatewayEdit, true},
-                          {primaryDnsEdit, true}, {secondaryDnsEdit, true}};
+    const Rule rules[] = { { ipAddressEdit, false }, { subnetMaskEdit, false },
+        { gatewayEdit, true }, { primaryDnsEdit, true }, { secondaryDnsEdit, true } };
     QLineEdit *firstInvalid = nullptr;
     for (const Rule &rule : rules) {
         const QString text = rule.edit->text();

@@ -68,8 +68,8 @@ Datagram::NetworkSettings sampleSettings(const QString &dhcp = QStringLiteral("0
     return s;
 }
 
-QByteArray configReply(const Datagram::NetworkSettings &settings, quint32 status = Datagram::StatusOk,
-                       const QString &mac = DeviceMac)
+QByteArray configReply(const Datagram::NetworkSettings &settings,
+    quint32 status = Datagram::StatusOk, const QString &mac = DeviceMac)
 {
     Datagram::HeaderFields header;
     header.messageId = Datagram::NetworkConfigReply;
@@ -84,8 +84,8 @@ QByteArray configReply(const Datagram::NetworkSettings &settings, quint32 status
 
 QList<QLineEdit *> addressFields(const ConnectionDialog &d)
 {
-    return {d.ipAddressEdit, d.subnetMaskEdit, d.domainEdit,
-            d.gatewayEdit, d.primaryDnsEdit, d.secondaryDnsEdit};
+    return { d.ipAddressEdit, d.subnetMaskEdit, d.domainEdit, d.gatewayEdit, d.primaryDnsEdit,
+        d.secondaryDnsEdit };
 }
 
 QLineEdit *fieldByName(const ConnectionDialog &d, const QString &name)
@@ -125,13 +125,20 @@ void ConnectionDialogTest::hostnameValidator_data()
 {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("kept");
-    QTest::newRow("leading digit refused") << "9host" << "host";
-    QTest::newRow("leading hyphen refused") << "-host" << "host";
-    QTest::newRow("hyphen inside kept") << "my-host-1" << "my-host-1";
-    QTest::newRow("trailing hyphen kept while typing") << "host-" << "host-";
-    QTest::newRow("single letter kept") << "h" << "h";
-    QTest::newRow("dot and space refused") << "a.b c" << "abc";
-    QTest::newRow("25th character refused") << QString(25, QLatin1Char('x')) << QString(24, QLatin1Char('x'));
+    QTest::newRow("leading digit refused") << "9host"
+                                           << "host";
+    QTest::newRow("leading hyphen refused") << "-host"
+                                            << "host";
+    QTest::newRow("hyphen inside kept") << "my-host-1"
+                                        << "my-host-1";
+    QTest::newRow("trailing hyphen kept while typing") << "host-"
+                                                       << "host-";
+    QTest::newRow("single letter kept") << "h"
+                                        << "h";
+    QTest::newRow("dot and space refused") << "a.b c"
+                                           << "abc";
+    QTest::newRow("25th character refused")
+        << QString(25, QLatin1Char('x')) << QString(24, QLatin1Char('x'));
 }
 
 void ConnectionDialogTest::hostnameValidator()
@@ -148,15 +155,22 @@ void ConnectionDialogTest::ipv4Validator_data()
     QTest::addColumn<QString>("field");
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("kept");
-    for (const char *field : {"ip", "mask", "gateway", "dns1", "dns2"}) {
+    for (const char *field : { "ip", "mask", "gateway", "dns1", "dns2" }) {
         const QString f = QString::fromLatin1(field);
-        QTest::addRow("%s: 256 refused at third digit", field) << f << "256" << "25";
-        QTest::addRow("%s: 300 refused at third digit", field) << f << "300" << "30";
-        QTest::addRow("%s: complete address", field) << f << "10.0.255.254" << "10.0.255.254";
-        QTest::addRow("%s: missing last octet kept", field) << f << "192.168.1." << "192.168.1.";
-        QTest::addRow("%s: dots alone kept", field) << f << "..." << "...";
-        QTest::addRow("%s: fifth octet refused", field) << f << "1.2.3.4." << "1.2.3.4";
-        QTest::addRow("%s: letters refused", field) << f << "1a.b2" << "1.2";
+        QTest::addRow("%s: 256 refused at third digit", field) << f << "256"
+                                                               << "25";
+        QTest::addRow("%s: 300 refused at third digit", field) << f << "300"
+                                                               << "30";
+        QTest::addRow("%s: complete address", field) << f << "10.0.255.254"
+                                                     << "10.0.255.254";
+        QTest::addRow("%s: missing last octet kept", field) << f << "192.168.1."
+                                                            << "192.168.1.";
+        QTest::addRow("%s: dots alone kept", field) << f << "..."
+                                                    << "...";
+        QTest::addRow("%s: fifth octet refused", field) << f << "1.2.3.4."
+                                                        << "1.2.3.4";
+        QTest::addRow("%s: letters refused", field) << f << "1a.b2"
+                                                    << "1.2";
     }
 }
 
@@ -184,8 +198,8 @@ void ConnectionDialogTest::setConfiguration_showsHeaderAndFields()
 
     QCOMPARE(dialog.deviceMacAddr, DeviceMac);
     QCOMPARE(dialog.infoLabel->text(),
-             QStringLiteral("<h2>Network Settings</h2> General network parameters for device at "
-                            "MAC-Address <b>00:1A:2B:3C:4D:5E</b>.<p><p>"));
+        QStringLiteral("<h2>Network Settings</h2> General network parameters for device at "
+                       "MAC-Address <b>00:1A:2B:3C:4D:5E</b>.<p><p>"));
     QCOMPARE(dialog.hostnameEdit->text(), QStringLiteral("quorvel-lab"));
     QCOMPARE(dialog.ipAddressEdit->text(), QStringLiteral("192.168.77.20"));
     QCOMPARE(dialog.subnetMaskEdit->text(), QStringLiteral("255.255.255.0"));
@@ -249,14 +263,33 @@ void ConnectionDialogTest::setConfiguration_shortDatagram_readsNothingBeyondItsE
     QTest::addColumn<QString>("hostname");
     QTest::addColumn<QString>("ipAddress");
     QTest::addColumn<QString>("secondaryDns");
-    QTest::newRow("empty") << 0 << "" << "" << "" << "";
-    QTest::newRow("cut in the key") << 20 << "" << "" << "" << "";
-    QTest::newRow("cut in the MAC") << 80 << "00:1A:" << "" << "" << "";
-    QTest::newRow("header only") << 124 << DeviceMac << "" << "" << "";
-    QTest::newRow("cut in the host name") << 146 << DeviceMac << "quor" << "" << "";
-    QTest::newRow("cut in the IP address") << 176 << DeviceMac << "quorvel-lab" << "192.168" << "";
-    QTest::newRow("cut in the last field") << 318 << DeviceMac << "quorvel-lab" << "192.168.77.20" << "192.1";
-    QTest::newRow("one byte short") << 328 << DeviceMac << "quorvel-lab" << "192.168.77.20" << "192.168.77.3";
+    QTest::newRow("empty") << 0 << ""
+                           << ""
+                           << ""
+                           << "";
+    QTest::newRow("cut in the key") << 20 << ""
+                                    << ""
+                                    << ""
+                                    << "";
+    QTest::newRow("cut in the MAC") << 80 << "00:1A:"
+                                    << ""
+                                    << ""
+                                    << "";
+    QTest::newRow("header only") << 124 << DeviceMac << ""
+                                 << ""
+                                 << "";
+    QTest::newRow("cut in the host name") << 146 << DeviceMac << "quor"
+                                          << ""
+                                          << "";
+    QTest::newRow("cut in the IP address") << 176 << DeviceMac << "quorvel-lab"
+                                           << "192.168"
+                                           << "";
+    QTest::newRow("cut in the last field") << 318 << DeviceMac << "quorvel-lab"
+                                           << "192.168.77.20"
+                                           << "192.1";
+    QTest::newRow("one byte short") << 328 << DeviceMac << "quorvel-lab"
+                                    << "192.168.77.20"
+                                    << "192.168.77.3";
 }
 
 void ConnectionDialogTest::setConfiguration_shortDatagram_readsNothingBeyondItsEnd()
@@ -293,7 +326,8 @@ void ConnectionDialogTest::setConfiguration_textWithoutNul_stopsAtDatagramEnd()
 void ConnectionDialogTest::setConfiguration_markupInMac_isShownAsText()
 {
     ConnectionDialog dialog(false, nullptr);
-    dialog.setConfiguration(configReply(sampleSettings(), Datagram::StatusOk, QStringLiteral("<img src=x>")));
+    dialog.setConfiguration(
+        configReply(sampleSettings(), Datagram::StatusOk, QStringLiteral("<img src=x>")));
     QCOMPARE(dialog.deviceMacAddr, QStringLiteral("<img src=x>"));
     QVERIFY(!dialog.infoLabel->text().contains(QStringLiteral("<img")));
     QVERIFY(dialog.infoLabel->text().contains(QStringLiteral("&lt;img src=x&gt;")));
@@ -359,7 +393,8 @@ void ConnectionDialogTest::apply_withoutLogin_acceptsAtOnce()
 {
     ConnectionDialog dialog(false, nullptr);
     dialog.setConfiguration(configReply(sampleSettings()));
-    TestSupport::whenModalShown([&dialog](QWidget *) { QTest::mouseClick(dialog.applyButton, Qt::LeftButton); });
+    TestSupport::whenModalShown(
+        [&dialog](QWidget *) { QTest::mouseClick(dialog.applyButton, Qt::LeftButton); });
     QCOMPARE(dialog.exec(), int(QDialog::Accepted));
     QVERIFY(!dialog.loginDialog->isVisible());
 }
@@ -453,22 +488,64 @@ void ConnectionDialogTest::apply_checksStaticAddresses_data()
     const QString ip = QStringLiteral("192.168.1.10");
     const QString mask = QStringLiteral("255.255.255.0");
     const QString gw = QStringLiteral("192.168.1.1");
-    QTest::newRow("complete") << 0 << ip << mask << gw << "8.8.8.8" << "1.1.1.1" << "";
-    QTest::newRow("gateway and DNS may be empty") << 0 << ip << mask << "" << "" << "" << "";
-    QTest::newRow("zero and 255 octets") << 0 << "0.0.0.0" << "255.255.255.255" << "" << "" << "" << "";
-    QTest::newRow("IP missing last octet") << 0 << "192.168.1." << mask << gw << "" << "" << "ip";
-    QTest::newRow("IP dots alone") << 0 << "..." << mask << gw << "" << "" << "ip";
-    QTest::newRow("IP empty") << 0 << "" << mask << gw << "" << "" << "ip";
-    QTest::newRow("IP three octets") << 0 << "10.0.1" << mask << "" << "" << "" << "ip";
-    QTest::newRow("mask empty") << 0 << ip << "" << gw << "" << "" << "mask";
-    QTest::newRow("mask missing octet") << 0 << ip << "255..255.0" << gw << "" << "" << "mask";
-    QTest::newRow("bad gateway") << 0 << ip << mask << "192.168.1." << "" << "" << "gateway";
-    QTest::newRow("bad primary DNS") << 0 << ip << mask << gw << "8.8." << "" << "dns1";
-    QTest::newRow("bad secondary DNS") << 0 << ip << mask << gw << "" << "..." << "dns2";
-    QTest::newRow("first offender gets focus") << 0 << ip << "" << "1." << "" << "" << "mask";
-    QTest::newRow("DHCP checks nothing") << 1 << "..." << "" << "1." << "x" << "" << "";
+    QTest::newRow("complete") << 0 << ip << mask << gw << "8.8.8.8"
+                              << "1.1.1.1"
+                              << "";
+    QTest::newRow("gateway and DNS may be empty") << 0 << ip << mask << ""
+                                                  << ""
+                                                  << ""
+                                                  << "";
+    QTest::newRow("zero and 255 octets") << 0 << "0.0.0.0"
+                                         << "255.255.255.255"
+                                         << ""
+                                         << ""
+                                         << ""
+                                         << "";
+    QTest::newRow("IP missing last octet") << 0 << "192.168.1." << mask << gw << ""
+                                           << ""
+                                           << "ip";
+    QTest::newRow("IP dots alone") << 0 << "..." << mask << gw << ""
+                                   << ""
+                                   << "ip";
+    QTest::newRow("IP empty") << 0 << "" << mask << gw << ""
+                              << ""
+                              << "ip";
+    QTest::newRow("IP three octets") << 0 << "10.0.1" << mask << ""
+                                     << ""
+                                     << ""
+                                     << "ip";
+    QTest::newRow("mask empty") << 0 << ip << "" << gw << ""
+                                << ""
+                                << "mask";
+    QTest::newRow("mask missing octet") << 0 << ip << "255..255.0" << gw << ""
+                                        << ""
+                                        << "mask";
+    QTest::newRow("bad gateway") << 0 << ip << mask << "192.168.1."
+                                 << ""
+                                 << ""
+                                 << "gateway";
+    QTest::newRow("bad primary DNS") << 0 << ip << mask << gw << "8.8."
+                                     << ""
+                                     << "dns1";
+    QTest::newRow("bad secondary DNS") << 0 << ip << mask << gw << ""
+                                       << "..."
+                                       << "dns2";
+    QTest::newRow("first offender gets focus") << 0 << ip << ""
+                                               << "1."
+                                               << ""
+                                               << ""
+                                               << "mask";
+    QTest::newRow("DHCP checks nothing") << 1 << "..."
+                                         << ""
+                                         << "1."
+                                         << "x"
+                                         << ""
+                                         << "";
     // with no item chosen the request still says static
-    QTest::newRow("no item chosen is checked") << -1 << "192.168." << mask << "" << "" << "" << "ip";
+    QTest::newRow("no item chosen is checked") << -1 << "192.168." << mask << ""
+                                               << ""
+                                               << ""
+                                               << "ip";
 }
 
 void ConnectionDialogTest::apply_checksStaticAddresses()
@@ -524,8 +601,8 @@ void ConnectionDialogTest::apply_refusedAddress_asksForNoLogin()
 
     QSignalSpy loginFinished(dialog.loginDialog, &QDialog::finished);
     // should the login dialog come up after all, close it so the test fails instead of hanging
-    QPointer<QObject> guard =
-        TestSupport::whenModalShown([](QWidget *login) { login->close(); }, &dialog, 2000);
+    QPointer<QObject> guard
+        = TestSupport::whenModalShown([](QWidget *login) { login->close(); }, &dialog, 2000);
     QTest::mouseClick(dialog.applyButton, Qt::LeftButton);
     QCOMPARE(loginFinished.count(), 0);
     delete guard;

@@ -34,8 +34,8 @@ bool hasVisiblePixels(const QImage &image)
 void ResourcesTest::alias_rendersAsIcon_data()
 {
     QTest::addColumn<QString>("path");
-    for (const char *alias : {"ok", "scan", "warning", "edit", "about", "web", "exportconn", "trash",
-                              "veltrano", "question_red"})
+    for (const char *alias : { "ok", "scan", "warning", "edit", "about", "web", "exportconn",
+             "trash", "veltrano", "question_red" })
         QTest::newRow(alias) << QStringLiteral(":/") + QLatin1String(alias);
 }
 

@@ -8,7 +8,8 @@
 
 namespace TestSupport {
 
-QPointer<QObject> whenModalShown(std::function<void(QWidget *)> action, QWidget *outer, int timeoutMs)
+QPointer<QObject> whenModalShown(
+    std::function<void(QWidget *)> action, QWidget *outer, int timeoutMs)
 {
     auto *poll = new QTimer(qApp);
     poll->setInterval(5);

@@ -13,7 +13,7 @@ namespace TestSupport {
 // active within `timeoutMs`. Schedule it before the call that runs the modal
 // loop, since that call only returns once the dialog is closed. Deleting the
 // returned watcher stops the wait early.
-QPointer<QObject> whenModalShown(std::function<void(QWidget *)> action, QWidget *outer = nullptr,
-                    int timeoutMs = 10000);
+QPointer<QObject> whenModalShown(
+    std::function<void(QWidget *)> action, QWidget *outer = nullptr, int timeoutMs = 10000);
 
 } // namespace TestSupport
