@@ -18,9 +18,10 @@
 
 namespace {
 
-struct Device {
+struct Device
+{
     QString mac;
-    QByteArray info[2];   // per round
+    QByteArray info[2]; // per round
     QByteArray config[2]; // per round
 };
 
@@ -41,8 +42,7 @@ QVector<Device> makeDevices(int count)
         const QString ip = QStringLiteral("198.18.%1.%2").arg(ipOf / 250).arg(ipOf % 250 + 1);
         for (int round = 0; round < 2; ++round) {
             d.info[round] = DeviceReplies::deviceInfo(d.mac, 0, QStringLiteral("7"),
-                                                      QStringLiteral("2.%1.0").arg(round),
-                                                      QStringLiteral("Quorvel Gate %1").arg(i));
+                QStringLiteral("2.%1.0").arg(round), QStringLiteral("Quorvel Gate %1").arg(i));
             d.config[round] = DeviceReplies::networkConfig(
                 d.mac, 0, QStringLiteral("gate-%1").arg(hostOf + round * (i % 7 == 0)), ip);
         }
@@ -55,8 +55,7 @@ size_t heapInUse()
     return mallinfo2().uordblks;
 }
 
-template<typename Model>
-double ingestRound(Model &model, const QVector<Device> &devices, int round)
+template<typename Model> double ingestRound(Model &model, const QVector<Device> &devices, int round)
 {
     QElapsedTimer timer;
     timer.start();
@@ -67,7 +66,8 @@ double ingestRound(Model &model, const QVector<Device> &devices, int round)
     return timer.nsecsElapsed() / 1000.0 / (2.0 * devices.size());
 }
 
-struct FastFigures {
+struct FastFigures
+{
     double round1 = 0;
     double round2 = 0;
     double perReply = 0;
@@ -149,34 +149,33 @@ int main(int argc, char **argv)
     std::printf("DeviceModel, one DeviceInfoReply and one NetworkConfigReply per device,\n"
                 "then a second round refreshing every device (microseconds per reply)\n\n");
     std::printf("%8s  %10s %10s %10s  %12s  %10s  %10s %10s %14s\n", "devices", "round 1",
-                "round 2", "per reply", "model only", "bytes/dev", "paint ms", "sort ms",
-                "after sort");
+        "round 2", "per reply", "model only", "bytes/dev", "paint ms", "sort ms", "after sort");
     QVector<double> perReply;
     QVector<double> modelOnly;
     QVector<double> secondRound;
-    for (int count : {500, 2000, 8000}) {
+    for (int count : { 500, 2000, 8000 }) {
         const QVector<Device> devices = makeDevices(count);
         const FastFigures alone = measureFast(devices, false);
         const FastFigures f = measureFast(devices, true);
         std::printf("%8d  %10.2f %10.2f %10.2f  %12.2f  %10.0f  %10.1f %10.1f %14.2f\n", count,
-                    f.round1, f.round2, f.perReply, alone.perReply, f.bytesPerDevice, f.paintMs,
-                    f.sortMs, f.afterSort);
+            f.round1, f.round2, f.perReply, alone.perReply, f.bytesPerDevice, f.paintMs, f.sortMs,
+            f.afterSort);
         std::fflush(stdout);
         perReply << f.perReply;
         modelOnly << alone.perReply;
         secondRound << f.round2;
     }
     std::printf("\nper-reply cost at 8000 / at 500: %.2f with the view, %.2f model only\n\n",
-                perReply.at(2) / perReply.at(0), modelOnly.at(2) / modelOnly.at(0));
+        perReply.at(2) / perReply.at(0), modelOnly.at(2) / modelOnly.at(0));
 
     std::printf("Plain reference on a full table, refreshing replies (microseconds per reply)\n");
-    const int sizes[] = {500, 2000};
-    const int samples[] = {40, 8};
+    const int sizes[] = { 500, 2000 };
+    const int samples[] = { 40, 8 };
     for (int i = 0; i < 2; ++i) {
         const QVector<Device> devices = makeDevices(sizes[i]);
         const double reference = measureReference(devices, samples[i]);
-        std::printf("%8d  reference %12.1f  DeviceModel round 2 %8.2f  speed-up %8.0fx\n",
-                    sizes[i], reference, secondRound.at(i), reference / secondRound.at(i));
+        std::printf("%8d  reference %12.1f  DeviceModel round 2 %8.2f  speed-up %8.0fx\n", sizes[i],
+            reference, secondRound.at(i), reference / secondRound.at(i));
         std::fflush(stdout);
     }
     return 0;

@@ -27,6 +27,7 @@ const QChar EntrySeparator = QLatin1Char('|');
 // within milliseconds; the system's default buffer holds only a few hundred.
 constexpr int ReceiveBufferBytes = 4 * 1024 * 1024;
 constexpr int PausePollMs = 2;
+constexpr int MaxDatagramBytes = 65535;
 
 QString entryPart(const QString &entry, int part)
 {
@@ -231,6 +232,17 @@ void PacketTransceiver::processPendingDatagrams()
 {
     while (!queuedReplies.isEmpty())
         dispatch(queuedReplies.dequeue());
+    if (!receiveSocket->hasPendingDatagrams()) {
+        // The scan's pause may already have read what this notification was
+        // about. QUdpSocket notifies no more until a read follows a
+        // notification, so read anyway; a datagram arriving just now is kept.
+        QByteArray datagram(MaxDatagramBytes, '\0');
+        const qint64 read = receiveSocket->readDatagram(datagram.data(), datagram.size());
+        if (read >= 0) {
+            datagram.truncate(int(read));
+            dispatch(datagram);
+        }
+    }
     while (receiveSocket->hasPendingDatagrams()) {
         QByteArray datagram;
         if (!readPendingDatagram(&datagram)) {

@@ -4,8 +4,8 @@
 
 QString caseInsensitiveKey(const QString &text)
 {
-    const bool hasSurrogates =
-        std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.isSurrogate(); });
+    const bool hasSurrogates
+        = std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.isSurrogate(); });
     if (!hasSurrogates) {
         QString key(text.size(), Qt::Uninitialized);
         for (int i = 0; i < text.size(); ++i)

@@ -29,9 +29,8 @@ DeviceModel::DeviceModel(QObject *parent)
     : QStandardItemModel(parent)
     , clock(DeviceClock::system())
 {
-    setHorizontalHeaderLabels({tr("Device name"), tr("Firmware ver."), tr("Hostname"),
-                               tr("IP Address"), tr("IP config."), tr("MAC Address"),
-                               tr("Status")});
+    setHorizontalHeaderLabels({ tr("Device name"), tr("Firmware ver."), tr("Hostname"),
+        tr("IP Address"), tr("IP config."), tr("MAC Address"), tr("Status") });
     timeoutTimer = new QTimer(this);
     timeoutTimer->setInterval(WatchInterval);
     connect(timeoutTimer, &QTimer::timeout, this, &DeviceModel::onTimeout);
@@ -78,10 +77,10 @@ void DeviceModel::onDeviceRequestSent(int messageId, QString macAddress)
         setStatus(macAddress, ApplyingParameters());
         break;
     case Datagram::GetNetworkConfig:
-        stampTime({macAddress}, RequestTimeRole);
+        stampTime({ macAddress }, RequestTimeRole);
         break;
     case Datagram::SetNetworkConfig:
-        stampTime({macAddress}, RequestTimeRole);
+        stampTime({ macAddress }, RequestTimeRole);
         setStatus(macAddress, SettingParameters());
         break;
     case Datagram::SetNetworkConfigAuth:
@@ -125,7 +124,7 @@ void DeviceModel::onSetConfigReply(const QString &mac, quint32 status)
     if (status == Datagram::StatusOk) {
         // The transceiver's notice of the restart sets its status during this emit.
         emit sendRestartNetwork(mac);
-        stampTime({mac}, RestartTimeRole);
+        stampTime({ mac }, RestartTimeRole);
     } else if (status == Datagram::StatusAuthorizationFailed) {
         if (hasLoginData(mac)) {
             removeLoginData(mac);
@@ -166,10 +165,10 @@ void DeviceModel::updateRow(const QByteArray &datagram)
     if (Datagram::messageId(datagram) == Datagram::DeviceInfoReply) {
         using namespace Datagram::DeviceInfo;
         items[ColumnDeviceName]->setText(failed ? NotAvailable : payloadText(datagram, DeviceName));
-        items[ColumnFirmware]->setText(failed ? NotAvailable
-                                              : payloadText(datagram, FirmwareVersion.offset));
+        items[ColumnFirmware]->setText(
+            failed ? NotAvailable : payloadText(datagram, FirmwareVersion.offset));
         macCell->setData(failed ? 0 : payloadText(datagram, ProductType.offset).toInt(nullptr, 10),
-                         ProductTypeRole);
+            ProductTypeRole);
     } else {
         using namespace Datagram::NetworkConfig;
         macCell->setData(datagram, RawConfigRole);
@@ -178,9 +177,9 @@ void DeviceModel::updateRow(const QByteArray &datagram)
         items[ColumnHostname]->setText(hostname);
         items[ColumnIpAddress]->setText(ipAddress);
         items[ColumnIpConfig]->setText(failed ? NotAvailable
-                                       : payloadText(datagram, Dhcp.offset) == QLatin1String("1")
-                                           ? QStringLiteral("DHCP")
-                                           : QStringLiteral("static"));
+                : payloadText(datagram, Dhcp.offset) == QLatin1String("1")
+                ? QStringLiteral("DHCP")
+                : QStringLiteral("static"));
         indexHostname(macCell, d, hostname);
         indexIpAddress(macCell, d, ipAddress);
     }
@@ -206,7 +205,7 @@ void DeviceModel::updateRow(const QByteArray &datagram)
 // since the last pass can differ from that, so only those are visited.
 void DeviceModel::markConflicts()
 {
-    for (const ConflictKind kind : {HostConflict, IpConflict}) {
+    for (const ConflictKind kind : { HostConflict, IpConflict }) {
         for (const QString &key : qAsConst(dirtyGroups[kind])) {
             auto group = groups[kind].find(key);
             if (group == groups[kind].end())
@@ -283,8 +282,8 @@ void DeviceModel::indexIpAddress(QStandardItem *macCell, Device &d, const QStrin
     dirtyRows.insert(macCell);
 }
 
-void DeviceModel::joinGroup(ConflictKind kind, const QString &key, QStandardItem *macCell,
-                            bool initiates)
+void DeviceModel::joinGroup(
+    ConflictKind kind, const QString &key, QStandardItem *macCell, bool initiates)
 {
     if (key.isEmpty())
         return;
@@ -295,8 +294,8 @@ void DeviceModel::joinGroup(ConflictKind kind, const QString &key, QStandardItem
     dirtyGroups[kind].insert(key);
 }
 
-void DeviceModel::leaveGroup(ConflictKind kind, const QString &key, QStandardItem *macCell,
-                             bool initiates)
+void DeviceModel::leaveGroup(
+    ConflictKind kind, const QString &key, QStandardItem *macCell, bool initiates)
 {
     if (key.isEmpty())
         return;
@@ -344,7 +343,8 @@ void DeviceModel::onTimeout()
 {
     const qint64 now = clock->monotonicMsecs();
 
-    struct Due {
+    struct Due
+    {
         int row;
         QStandardItem *macCell;
         quint64 serial;
@@ -359,7 +359,7 @@ void DeviceModel::onTimeout()
             it = watched.erase(it);
             continue;
         }
-        due.append({rowOf(found->second), *it, found->second.serial});
+        due.append({ rowOf(found->second), *it, found->second.serial });
         ++it;
     }
     // A time that expires in a tick still counts as pending, so the timer
@@ -374,7 +374,7 @@ void DeviceModel::onTimeout()
     auto current = [this](const Due &entry) -> Device * {
         const auto found = devices.find(entry.macCell);
         return found != devices.end() && found->second.serial == entry.serial ? &found->second
-                                                                               : nullptr;
+                                                                              : nullptr;
     };
     for (const Due &entry : qAsConst(due)) {
         Device *d = current(entry);
@@ -391,8 +391,8 @@ void DeviceModel::onTimeout()
     }
 }
 
-QStandardItem *DeviceModel::firstInRowOrder(const QMultiHash<QString, QStandardItem *> &index,
-                                            const QString &key) const
+QStandardItem *DeviceModel::firstInRowOrder(
+    const QMultiHash<QString, QStandardItem *> &index, const QString &key) const
 {
     auto it = index.constFind(key);
     if (it == index.cend())
@@ -448,7 +448,7 @@ void DeviceModel::forgetAll()
     devices.clear();
     macIndex.clear();
     exactMacIndex.clear();
-    for (const ConflictKind kind : {HostConflict, IpConflict}) {
+    for (const ConflictKind kind : { HostConflict, IpConflict }) {
         groups[kind].clear();
         dirtyGroups[kind].clear();
     }

@@ -74,7 +74,8 @@ private:
     static constexpr int ColumnCount = 7;
     static constexpr qint64 NotStarted = -1;
 
-    struct Device {
+    struct Device
+    {
         QStandardItem *cells[ColumnCount] = {};
         int row = -1; // last known row, checked before use
         quint64 serial = 0;
@@ -91,7 +92,8 @@ private:
     // Cells whose texts match (exactly for IP addresses, with case ignored for
     // host names). Members are MAC cells; `marked` is what the members showed
     // after the last conflict pass.
-    struct ConflictGroup {
+    struct ConflictGroup
+    {
         QVector<QStandardItem *> members;
         int initiators = 0;
         bool marked = false;
@@ -105,8 +107,8 @@ private:
     void clearTime(Device &device, int role);
     void onSetConfigReply(const QString &mac, quint32 status);
 
-    QStandardItem *firstInRowOrder(const QMultiHash<QString, QStandardItem *> &index,
-                                   const QString &key) const;
+    QStandardItem *firstInRowOrder(
+        const QMultiHash<QString, QStandardItem *> &index, const QString &key) const;
     int rowOf(const Device &device) const;
     Device &device(QStandardItem *macCell);
 

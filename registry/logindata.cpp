@@ -15,8 +15,7 @@ constexpr quint32 MaxRecordSize = 64 * 1024;
 std::unique_ptr<QSettings> openStore()
 {
     return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
-                                       QStringLiteral("Korvex"),
-                                       QStringLiteral("Quorvel Device Finder"));
+        QStringLiteral("Korvex"), QStringLiteral("Quorvel Device Finder"));
 }
 
 QByteArray uncompressed(const QByteArray &data)
@@ -24,8 +23,8 @@ QByteArray uncompressed(const QByteArray &data)
     if (data.size() < 6)
         return QByteArray();
     const auto *bytes = reinterpret_cast<const uchar *>(data.constData());
-    const quint32 size = quint32(bytes[0]) << 24 | quint32(bytes[1]) << 16
-        | quint32(bytes[2]) << 8 | quint32(bytes[3]);
+    const quint32 size = quint32(bytes[0]) << 24 | quint32(bytes[1]) << 16 | quint32(bytes[2]) << 8
+        | quint32(bytes[3]);
     // A zlib stream starts with a deflate method byte and a header checksum.
     const bool zlibHeader = (bytes[4] & 0x0F) == 8 && (bytes[4] << 8 | bytes[5]) % 31 == 0;
     if (size > MaxRecordSize || !zlibHeader)

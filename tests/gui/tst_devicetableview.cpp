@@ -37,7 +37,7 @@ void tst_DeviceTableView::init()
 {
     view = new DeviceTableView;
     model = new QStandardItemModel(0, 7, view);
-    const QStringList names = {"delta", "alpha", "charlie", "bravo"};
+    const QStringList names = { "delta", "alpha", "charlie", "bravo" };
     for (int row = 0; row < names.size(); ++row) {
         QList<QStandardItem *> items;
         for (int column = 0; column < 7; ++column)
@@ -90,7 +90,7 @@ void tst_DeviceTableView::click_selectsWholeRows_ctrlAndShiftExtend()
     QTest::mouseClick(viewport, Qt::LeftButton, Qt::ShiftModifier, cellCenter(2, 6));
     QModelIndexList rows = view->selectionModel()->selectedRows();
     std::sort(rows.begin(), rows.end());
-    QCOMPARE(rows, QModelIndexList({model->index(0, 0), model->index(1, 0), model->index(2, 0)}));
+    QCOMPARE(rows, QModelIndexList({ model->index(0, 0), model->index(1, 0), model->index(2, 0) }));
 }
 
 void tst_DeviceTableView::doubleClick_opensNoEditorAndIsReported()
@@ -127,7 +127,8 @@ void tst_DeviceTableView::headerClick_sortsByThatColumn()
     QCOMPARE(header->sortIndicatorSection(), 3);
 
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, section);
-    QCOMPARE(model->item(0, 3)->text(), ascending ? QStringLiteral("delta-3") : QStringLiteral("alpha-3"));
+    QCOMPARE(model->item(0, 3)->text(),
+        ascending ? QStringLiteral("delta-3") : QStringLiteral("alpha-3"));
 }
 
 void tst_DeviceTableView::contextMenu_isHandedOutAsPopupOnly_data()
@@ -163,8 +164,8 @@ void tst_DeviceTableView::currentRowText_followsCurrentIndexNotSelection()
     QVERIFY(view->currentRowText(3).isNull());
 
     view->selectionModel()->setCurrentIndex(model->index(2, 0), QItemSelectionModel::NoUpdate);
-    view->selectionModel()->select(model->index(0, 0),
-                                   QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    view->selectionModel()->select(
+        model->index(0, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     QCOMPARE(view->currentRowText(3), QStringLiteral("charlie-3"));
     QCOMPARE(view->currentRowText(6), QStringLiteral("charlie-6"));
     QVERIFY(view->currentRowText(9).isEmpty());

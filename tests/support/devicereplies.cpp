@@ -4,8 +4,8 @@
 
 namespace DeviceReplies {
 
-QByteArray header(int messageId, const QString &srcMac, quint32 status, int payloadLength,
-                  qint32 protocolVersion)
+QByteArray header(
+    int messageId, const QString &srcMac, quint32 status, int payloadLength, qint32 protocolVersion)
 {
     Datagram::HeaderFields f;
     f.messageId = messageId;
@@ -19,14 +19,14 @@ QByteArray header(int messageId, const QString &srcMac, quint32 status, int payl
 }
 
 QByteArray deviceInfo(const QString &srcMac, quint32 status, const QString &productType,
-                      const QString &firmwareVersion, const QString &deviceName)
+    const QString &firmwareVersion, const QString &deviceName)
 {
     const QByteArray payload = Datagram::encodeDeviceInfo(productType, firmwareVersion, deviceName);
     return header(Datagram::DeviceInfoReply, srcMac, status, payload.size()) + payload;
 }
 
 QByteArray networkConfig(const QString &srcMac, quint32 status, const QString &hostname,
-                         const QString &ipAddress, const QString &dhcp, qint32 protocolVersion)
+    const QString &ipAddress, const QString &dhcp, qint32 protocolVersion)
 {
     Datagram::NetworkSettings s;
     s.hostname = hostname;

@@ -21,7 +21,7 @@ public:
 
 private:
     qint64 monotonic = 1000000;
-    QTime wall{8, 0};
+    QTime wall { 8, 0 };
 };
 
 } // namespace TestSupport

@@ -26,10 +26,9 @@ ReferenceDeviceModel::ReferenceDeviceModel(const DeviceClock *clock, QObject *pa
     : QStandardItemModel(parent)
     , clock(clock)
 {
-    setHorizontalHeaderLabels({QStringLiteral("Device name"), QStringLiteral("Firmware ver."),
-                               QStringLiteral("Hostname"), QStringLiteral("IP Address"),
-                               QStringLiteral("IP config."), QStringLiteral("MAC Address"),
-                               QStringLiteral("Status")});
+    setHorizontalHeaderLabels({ QStringLiteral("Device name"), QStringLiteral("Firmware ver."),
+        QStringLiteral("Hostname"), QStringLiteral("IP Address"), QStringLiteral("IP config."),
+        QStringLiteral("MAC Address"), QStringLiteral("Status") });
     timeoutTimer = new QTimer(this);
     timeoutTimer->setInterval(500);
     connect(timeoutTimer, &QTimer::timeout, this, &ReferenceDeviceModel::onTimeout);
@@ -69,10 +68,10 @@ void ReferenceDeviceModel::onDeviceRequestSent(int messageId, QString macAddress
         setStatus(macAddress, ApplyingParameters());
         break;
     case Datagram::GetNetworkConfig:
-        stampTime({macAddress}, DeviceModel::RequestTimeRole);
+        stampTime({ macAddress }, DeviceModel::RequestTimeRole);
         break;
     case Datagram::SetNetworkConfig:
-        stampTime({macAddress}, DeviceModel::RequestTimeRole);
+        stampTime({ macAddress }, DeviceModel::RequestTimeRole);
         setStatus(macAddress, SettingParameters());
         break;
     case Datagram::SetNetworkConfigAuth:
@@ -108,7 +107,7 @@ void ReferenceDeviceModel::onDeviceReplyReceived(QByteArray datagram)
     }
     if (status == Datagram::StatusOk) {
         emit sendRestartNetwork(mac);
-        stampTime({mac}, DeviceModel::RestartTimeRole);
+        stampTime({ mac }, DeviceModel::RestartTimeRole);
     } else if (status == Datagram::StatusAuthorizationFailed) {
         if (hasLoginData(mac)) {
             removeLoginData(mac);
@@ -137,8 +136,8 @@ void ReferenceDeviceModel::updateRow(const QByteArray &datagram)
     if (Datagram::messageId(datagram) == Datagram::DeviceInfoReply) {
         items[0]->setText(failed ? NotAvailable : payloadText(datagram, 24));
         items[1]->setText(failed ? NotAvailable : payloadText(datagram, 4));
-        items[5]->setData(failed ? 0 : payloadText(datagram, 0).toInt(nullptr, 10),
-                          DeviceModel::ProductTypeRole);
+        items[5]->setData(
+            failed ? 0 : payloadText(datagram, 0).toInt(nullptr, 10), DeviceModel::ProductTypeRole);
     } else {
         items[5]->setData(datagram, DeviceModel::RawConfigRole);
         items[2]->setText(failed ? NotAvailable : payloadText(datagram, 18));
@@ -163,7 +162,7 @@ void ReferenceDeviceModel::updateRow(const QByteArray &datagram)
 void ReferenceDeviceModel::markConflicts()
 {
     for (int row = 0; row < rowCount(); ++row) {
-        for (int column : {2, 3}) {
+        for (int column : { 2, 3 }) {
             item(row, column)->setIcon(QIcon());
             item(row, column)->setToolTip(QString());
         }
@@ -171,8 +170,8 @@ void ReferenceDeviceModel::markConflicts()
     for (int row = 0; row < rowCount(); ++row) {
         const QString ip = item(row, 3)->text();
         if (!ip.isEmpty() && ip != NotAvailable) {
-            const QList<QStandardItem *> found =
-                findItems(ip, Qt::MatchFixedString | Qt::MatchCaseSensitive, 3);
+            const QList<QStandardItem *> found
+                = findItems(ip, Qt::MatchFixedString | Qt::MatchCaseSensitive, 3);
             if (found.size() > 1) {
                 for (QStandardItem *cell : found) {
                     cell->setIcon(resourceIcon(QStringLiteral(":/warning")));

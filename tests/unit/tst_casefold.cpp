@@ -31,20 +31,24 @@ void tst_CaseFold::sameKey_exactlyWhenCompareSaysEqual_data()
     QTest::addColumn<QString>("a");
     QTest::addColumn<QString>("b");
 
-    QTest::newRow("ascii case") << "Gate-01" << "gATE-01";
-    QTest::newRow("different texts") << "gate" << "gates";
+    QTest::newRow("ascii case") << "Gate-01"
+                                << "gATE-01";
+    QTest::newRow("different texts") << "gate"
+                                     << "gates";
     QTest::newRow("empty and null") << "" << QString();
-    QTest::newRow("empty and text") << "" << "a";
+    QTest::newRow("empty and text") << ""
+                                    << "a";
     QTest::newRow("sharp s is not ss") << QStringLiteral("stra\u00dfe") << "STRASSE";
     QTest::newRow("capital sharp s") << QStringLiteral("\u1e9e") << QStringLiteral("\u00df");
     QTest::newRow("kelvin sign") << QStringLiteral("\u212a1") << "k1";
     QTest::newRow("final sigma") << QStringLiteral("\u03c2") << QStringLiteral("\u03a3");
     QTest::newRow("dotted capital i") << QStringLiteral("\u0130") << "i";
-    QTest::newRow("n/a") << "n/a" << "N/A";
-    QTest::newRow("deseret pair") << ucs4({0x10400}) << ucs4({0x10428});
-    QTest::newRow("osage pair") << ucs4({0x104B0, 0x41}) << ucs4({0x104D8, 0x61});
+    QTest::newRow("n/a") << "n/a"
+                         << "N/A";
+    QTest::newRow("deseret pair") << ucs4({ 0x10400 }) << ucs4({ 0x10428 });
+    QTest::newRow("osage pair") << ucs4({ 0x104B0, 0x41 }) << ucs4({ 0x104D8, 0x61 });
     QTest::newRow("lone high surrogate") << QString(QChar(0xD801)) << QString(QChar(0xD801));
-    QTest::newRow("lone low and pair") << QString(QChar(0xDC00)) << ucs4({0x10400}).right(1);
+    QTest::newRow("lone low and pair") << QString(QChar(0xDC00)) << ucs4({ 0x10400 }).right(1);
     QTest::newRow("surrogate unit against letter")
         << QString(QChar(0xD801)) + "a" << QStringLiteral("\u00e0a");
 }
@@ -54,14 +58,14 @@ void tst_CaseFold::sameKey_exactlyWhenCompareSaysEqual()
     QFETCH(QString, a);
     QFETCH(QString, b);
     QCOMPARE(caseInsensitiveKey(a) == caseInsensitiveKey(b),
-             QString::compare(a, b, Qt::CaseInsensitive) == 0);
+        QString::compare(a, b, Qt::CaseInsensitive) == 0);
 }
 
 void tst_CaseFold::randomTexts_agreeWithCompare()
 {
-    const QVector<QChar> alphabet = {'a', 'A', 'k', 'K', QChar(0x212A), 's', 'S', QChar(0xDF),
-                                     QChar(0x3A3), QChar(0x3C3), QChar(0x3C2), QChar(0xD801),
-                                     QChar(0xDC00), QChar(0xDC28), QChar(0xD800)};
+    const QVector<QChar> alphabet
+        = { 'a', 'A', 'k', 'K', QChar(0x212A), 's', 'S', QChar(0xDF), QChar(0x3A3), QChar(0x3C3),
+              QChar(0x3C2), QChar(0xD801), QChar(0xDC00), QChar(0xDC28), QChar(0xD800) };
     QRandomGenerator random(7);
     QVector<QString> texts;
     for (int i = 0; i < 400; ++i) {
@@ -76,7 +80,8 @@ void tst_CaseFold::randomTexts_agreeWithCompare()
             const bool equalKeys = caseInsensitiveKey(a) == caseInsensitiveKey(b);
             const bool equalTexts = QString::compare(a, b, Qt::CaseInsensitive) == 0;
             if (equalKeys != equalTexts)
-                QFAIL(qPrintable(QStringLiteral("%1 / %2").arg(a.toHtmlEscaped(), b.toHtmlEscaped())));
+                QFAIL(qPrintable(
+                    QStringLiteral("%1 / %2").arg(a.toHtmlEscaped(), b.toHtmlEscaped())));
         }
     }
 }

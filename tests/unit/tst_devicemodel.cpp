@@ -100,10 +100,14 @@ private:
     // that only reports what it would have sent.
     void wireFakeTransceiver()
     {
-        connect(model.get(), &DeviceModel::sendRestartNetwork, model.get(),
-                [this](const QString &mac) { model->onDeviceRequestSent(Datagram::RestartNetwork, mac); });
+        connect(
+            model.get(), &DeviceModel::sendRestartNetwork, model.get(), [this](const QString &mac) {
+                model->onDeviceRequestSent(Datagram::RestartNetwork, mac);
+            });
         connect(model.get(), &DeviceModel::sendGetEthConfiguration, model.get(),
-                [this](const QString &mac) { model->onDeviceRequestSent(Datagram::GetNetworkConfig, mac); });
+            [this](const QString &mac) {
+                model->onDeviceRequestSent(Datagram::GetNetworkConfig, mac);
+            });
     }
 
     std::unique_ptr<TestSupport::TemporarySettings> settings;
@@ -131,8 +135,8 @@ void tst_DeviceModel::cleanup()
 
 void tst_DeviceModel::headerLabels()
 {
-    const QStringList expected = {"Device name", "Firmware ver.", "Hostname", "IP Address",
-                                  "IP config.", "MAC Address", "Status"};
+    const QStringList expected = { "Device name", "Firmware ver.", "Hostname", "IP Address",
+        "IP config.", "MAC Address", "Status" };
     QCOMPARE(model->columnCount(), expected.size());
     for (int column = 0; column < expected.size(); ++column)
         QCOMPARE(model->headerData(column, Qt::Horizontal).toString(), expected.at(column));
@@ -155,8 +159,8 @@ void tst_DeviceModel::deviceInfoForUnknownDevice_addsRowAtEndWithNetworkCellsEmp
     QCOMPARE(text(1, DeviceModel::ColumnDeviceName), QStringLiteral("Quorvel Door"));
     QCOMPARE(text(1, DeviceModel::ColumnFirmware), QStringLiteral("3.4.5"));
     QCOMPARE(text(1, DeviceModel::ColumnMacAddress), MacB);
-    for (int column : {DeviceModel::ColumnHostname, DeviceModel::ColumnIpAddress,
-                       DeviceModel::ColumnIpConfig})
+    for (int column :
+        { DeviceModel::ColumnHostname, DeviceModel::ColumnIpAddress, DeviceModel::ColumnIpConfig })
         QVERIFY(model->item(1, column)->data(Qt::DisplayRole).isNull());
     QCOMPARE(text(1, DeviceModel::ColumnStatus), QStringLiteral("Device available"));
     QCOMPARE(macData(1, DeviceModel::StatusCodeRole).toInt(), 0);
@@ -193,17 +197,17 @@ void tst_DeviceModel::refresh_isSeenAsRemovalThenInsertionAtTheSamePlace()
     addDevice(MacB, "b", "192.0.2.2");
     QStringList events;
     connect(model.get(), &QAbstractItemModel::rowsRemoved, this,
-            [&](const QModelIndex &, int first, int last) {
-                events << QStringLiteral("removed %1-%2").arg(first).arg(last);
-            });
+        [&](const QModelIndex &, int first, int last) {
+            events << QStringLiteral("removed %1-%2").arg(first).arg(last);
+        });
     connect(model.get(), &QAbstractItemModel::rowsInserted, this,
-            [&](const QModelIndex &, int first, int last) {
-                events << QStringLiteral("inserted %1-%2").arg(first).arg(last);
-            });
+        [&](const QModelIndex &, int first, int last) {
+            events << QStringLiteral("inserted %1-%2").arg(first).arg(last);
+        });
 
     model->onDeviceReplyReceived(deviceInfo(MacA, 0, "1", "9.9", "renamed"));
 
-    QCOMPARE(events, QStringList({"removed 0-0", "inserted 0-0"}));
+    QCOMPARE(events, QStringList({ "removed 0-0", "inserted 0-0" }));
     QCOMPARE(text(0, DeviceModel::ColumnDeviceName), QStringLiteral("renamed"));
 }
 
@@ -262,7 +266,7 @@ void tst_DeviceModel::failedReplies_showNotAvailableAndRequestFailed()
     QCOMPARE(macData(0, DeviceModel::ProductTypeRole).toInt(), 0);
     // The failed configuration reply is still kept whole for the edit flow.
     QCOMPARE(macData(0, DeviceModel::RawConfigRole).toByteArray(),
-             networkConfig(MacA, 0x80000003u, "h", "192.0.2.7", "1"));
+        networkConfig(MacA, 0x80000003u, "h", "192.0.2.7", "1"));
 }
 
 void tst_DeviceModel::fieldsRead_data()
@@ -272,10 +276,14 @@ void tst_DeviceModel::fieldsRead_data()
     QTest::addColumn<int>("productTypeRole");
     QTest::addColumn<QString>("ipConfig");
 
-    QTest::newRow("number, dhcp 1") << "42" << "1" << 42 << "DHCP";
-    QTest::newRow("no number, dhcp 0") << "x1" << "0" << 0 << "static";
-    QTest::newRow("empty, dhcp 2") << "" << "2" << 0 << "static";
-    QTest::newRow("negative, dhcp empty") << "-3" << "" << -3 << "static";
+    QTest::newRow("number, dhcp 1") << "42"
+                                    << "1" << 42 << "DHCP";
+    QTest::newRow("no number, dhcp 0") << "x1"
+                                       << "0" << 0 << "static";
+    QTest::newRow("empty, dhcp 2") << ""
+                                   << "2" << 0 << "static";
+    QTest::newRow("negative, dhcp empty") << "-3"
+                                          << "" << -3 << "static";
 }
 
 void tst_DeviceModel::fieldsRead()
@@ -302,17 +310,23 @@ void tst_DeviceModel::truncatedDatagrams_readAsEmptyAndDoNotCrash_data()
 
     const QByteArray config = networkConfig(MacA, 0, "gate", "192.0.2.1");
     const QByteArray info = deviceInfo(MacA, 0, "7", "2.1.0", "Quorvel Gate");
-    QTest::newRow("empty") << QByteArray() << 0 << "" << "" << "";
-    QTest::newRow("header without message id") << config.left(40) << 0 << "" << "" << "";
-    QTest::newRow("config cut inside the source MAC")
-        << config.left(80) << 1 << "0A:1B:" << "" << "";
-    QTest::newRow("config with the header only") << config.left(124) << 1 << MacA << "" << "";
-    QTest::newRow("config cut inside the host name")
-        << config.left(144) << 1 << MacA << "ga" << "";
-    QTest::newRow("device info cut inside the firmware")
-        << info.left(130) << 1 << MacA << "" << "";
-    QTest::newRow("device info cut inside the name")
-        << info.left(152) << 1 << MacA << "" << "Quor";
+    QTest::newRow("empty") << QByteArray() << 0 << ""
+                           << ""
+                           << "";
+    QTest::newRow("header without message id") << config.left(40) << 0 << ""
+                                               << ""
+                                               << "";
+    QTest::newRow("config cut inside the source MAC") << config.left(80) << 1 << "0A:1B:"
+                                                      << ""
+                                                      << "";
+    QTest::newRow("config with the header only") << config.left(124) << 1 << MacA << ""
+                                                 << "";
+    QTest::newRow("config cut inside the host name") << config.left(144) << 1 << MacA << "ga"
+                                                     << "";
+    QTest::newRow("device info cut inside the firmware") << info.left(130) << 1 << MacA << ""
+                                                         << "";
+    QTest::newRow("device info cut inside the name") << info.left(152) << 1 << MacA << ""
+                                                     << "Quor";
 }
 
 void tst_DeviceModel::truncatedDatagrams_readAsEmptyAndDoNotCrash()
@@ -348,7 +362,7 @@ void tst_DeviceModel::unknownMac_findRowAndSetStatusReturnMinusOne()
     QCOMPARE(model->setStatus(MacB, InformationIncomplete()), -1);
     QCOMPARE(model->setStatus(MacA.toLower(), InformationIncomplete()), 0);
     QCOMPARE(text(0, DeviceModel::ColumnStatus),
-             QStringLiteral("Device information incomplete. Please scan network again!"));
+        QStringLiteral("Device information incomplete. Please scan network again!"));
     QCOMPARE(macData(0, DeviceModel::StatusCodeRole).toInt(), 5);
 }
 
@@ -364,7 +378,8 @@ void tst_DeviceModel::sameIpAddress_marksBothAndClearsWhenResolved()
     QVERIFY(marked(0, DeviceModel::ColumnIpAddress));
     QVERIFY(marked(2, DeviceModel::ColumnIpAddress));
     QVERIFY(!warned(1, DeviceModel::ColumnIpAddress));
-    QCOMPARE(model->item(2, DeviceModel::ColumnIpAddress)->toolTip(), QStringLiteral("IP conflict!"));
+    QCOMPARE(
+        model->item(2, DeviceModel::ColumnIpAddress)->toolTip(), QStringLiteral("IP conflict!"));
     QVERIFY(!warned(0, DeviceModel::ColumnHostname));
 
     model->onDeviceReplyReceived(networkConfig(MacC, 0, "c", "192.0.2.3"));
@@ -382,7 +397,7 @@ void tst_DeviceModel::hostnamesDifferingInCase_conflict_ipAddressesMustMatchExac
     QVERIFY(marked(0, DeviceModel::ColumnHostname));
     QVERIFY(marked(1, DeviceModel::ColumnHostname));
     QCOMPARE(model->item(1, DeviceModel::ColumnHostname)->toolTip(),
-             QStringLiteral("Hostname conflict!"));
+        QStringLiteral("Hostname conflict!"));
     QVERIFY(!warned(2, DeviceModel::ColumnHostname));
     for (int row = 0; row < 3; ++row)
         QVERIFY(!warned(row, DeviceModel::ColumnIpAddress));
@@ -632,10 +647,10 @@ void tst_DeviceModel::setReplyFailures_setTheirStatuses_data()
     QTest::addColumn<quint32>("status");
     QTest::addColumn<QString>("text");
 
-    QTest::newRow("10 authorization") << 10 << Datagram::StatusAuthorizationFailed
-                                      << "Authorization failed";
-    QTest::newRow("14 authorization") << 14 << Datagram::StatusAuthorizationFailed
-                                      << "Authorization failed";
+    QTest::newRow("10 authorization")
+        << 10 << Datagram::StatusAuthorizationFailed << "Authorization failed";
+    QTest::newRow("14 authorization")
+        << 14 << Datagram::StatusAuthorizationFailed << "Authorization failed";
     QTest::newRow("10 other") << 10 << 0x80000004u << "Request failed";
     QTest::newRow("14 other") << 14 << 1u << "Request failed";
 }
@@ -661,14 +676,14 @@ void tst_DeviceModel::authReply_okFromPendingMac_savesBeforeRestart()
     addDevice(MacA, "a", "192.0.2.1");
     bool savedBeforeRestart = false;
     connect(model.get(), &DeviceModel::sendRestartNetwork, model.get(),
-            [&](const QString &) { savedBeforeRestart = hasLoginData(MacA); });
-    model->pendingLoginData = QStringList({MacA, "admin", QStringLiteral("s3cr\u00e9t")});
+        [&](const QString &) { savedBeforeRestart = hasLoginData(MacA); });
+    model->pendingLoginData = QStringList({ MacA, "admin", QStringLiteral("s3cr\u00e9t") });
 
     model->onDeviceReplyReceived(bare(Datagram::SetNetworkConfigAuthReply, MacA, 0));
 
     QVERIFY(savedBeforeRestart);
     QVERIFY(model->pendingLoginData.isEmpty());
-    QCOMPARE(LoginData::load(MacA), QStringList({MacA, "admin", QStringLiteral("s3cr\u00e9t")}));
+    QCOMPARE(LoginData::load(MacA), QStringList({ MacA, "admin", QStringLiteral("s3cr\u00e9t") }));
     QVERIFY(!macData(0, DeviceModel::RestartTimeRole).toTime().isNull());
 }
 
@@ -690,7 +705,7 @@ void tst_DeviceModel::authReply_failedOrFromAnotherMac_dropsPendingWithoutSaving
     QFETCH(int, restarts);
 
     QSignalSpy restart(model.get(), &DeviceModel::sendRestartNetwork);
-    model->pendingLoginData = QStringList({MacA, "admin", "pw"});
+    model->pendingLoginData = QStringList({ MacA, "admin", "pw" });
     model->onDeviceReplyReceived(bare(Datagram::SetNetworkConfigAuthReply, sender, status));
 
     QVERIFY(model->pendingLoginData.isEmpty());
@@ -702,11 +717,11 @@ void tst_DeviceModel::authReply_failedOrFromAnotherMac_dropsPendingWithoutSaving
 void tst_DeviceModel::authorizationFailed_withStoredLogin_removesItAndSaysSo()
 {
     addDevice(MacA, "a", "192.0.2.1");
-    LoginData::save({MacA, "admin", "old"});
+    LoginData::save({ MacA, "admin", "old" });
     model->onDeviceReplyReceived(
         bare(Datagram::SetNetworkConfigAuthReply, MacA, Datagram::StatusAuthorizationFailed));
     QCOMPARE(text(0, DeviceModel::ColumnStatus),
-             QStringLiteral("Stored password is not valid any more, please try again!"));
+        QStringLiteral("Stored password is not valid any more, please try again!"));
     QCOMPARE(macData(0, DeviceModel::StatusCodeRole).toInt(), 5);
     QVERIFY(!hasLoginData(MacA));
 

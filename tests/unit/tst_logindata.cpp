@@ -11,7 +11,7 @@ const QString Mac = QStringLiteral("0A:1B:2C:3D:4E:5F");
 QSettings store()
 {
     return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Korvex"),
-                     QStringLiteral("Quorvel Device Finder"));
+        QStringLiteral("Quorvel Device Finder"));
 }
 
 QStringList messages;
@@ -63,12 +63,18 @@ void tst_LoginData::saveThenLoad_roundTrip_data()
     QTest::addColumn<QString>("user");
     QTest::addColumn<QString>("password");
 
-    QTest::newRow("plain") << "admin" << "secret";
-    QTest::newRow("latin-1") << QStringLiteral("J\u00fcrgen") << QStringLiteral("\u00e5\u00df\u00ff\u00a7");
-    QTest::newRow("empty user") << "" << "secret";
-    QTest::newRow("empty password") << "admin" << "";
-    QTest::newRow("both empty") << "" << "";
-    QTest::newRow("colons and spaces") << "a:b c" << " :: ";
+    QTest::newRow("plain") << "admin"
+                           << "secret";
+    QTest::newRow("latin-1") << QStringLiteral("J\u00fcrgen")
+                             << QStringLiteral("\u00e5\u00df\u00ff\u00a7");
+    QTest::newRow("empty user") << ""
+                                << "secret";
+    QTest::newRow("empty password") << "admin"
+                                    << "";
+    QTest::newRow("both empty") << ""
+                                << "";
+    QTest::newRow("colons and spaces") << "a:b c"
+                                       << " :: ";
 }
 
 void tst_LoginData::saveThenLoad_roundTrip()
@@ -76,7 +82,7 @@ void tst_LoginData::saveThenLoad_roundTrip()
     QFETCH(QString, user);
     QFETCH(QString, password);
 
-    const QStringList record = {Mac, user, password};
+    const QStringList record = { Mac, user, password };
     QVERIFY(!hasLoginData(Mac));
     LoginData::save(record);
     QVERIFY(hasLoginData(Mac));
@@ -86,15 +92,15 @@ void tst_LoginData::saveThenLoad_roundTrip()
 
 void tst_LoginData::passwordWithSeparator_isSavedButNeverLoads()
 {
-    LoginData::save({Mac, "admin", "pa|ss"});
+    LoginData::save({ Mac, "admin", "pa|ss" });
     QVERIFY(hasLoginData(Mac));
     QVERIFY(LoginData::load(Mac).isEmpty());
 }
 
 void tst_LoginData::charactersOutsideLatin1_areStoredAsQuestionMarks()
 {
-    LoginData::save({Mac, QStringLiteral("\u0141ukasz"), QStringLiteral("\u20ac5")});
-    QCOMPARE(LoginData::load(Mac), QStringList({Mac, "?ukasz", "?5"}));
+    LoginData::save({ Mac, QStringLiteral("\u0141ukasz"), QStringLiteral("\u20ac5") });
+    QCOMPARE(LoginData::load(Mac), QStringList({ Mac, "?ukasz", "?5" }));
 }
 
 // Base64 of the 4-byte big-endian length and the zlib stream of the Latin-1
@@ -102,9 +108,10 @@ void tst_LoginData::charactersOutsideLatin1_areStoredAsQuestionMarks()
 // binding: values written by any installation must keep loading.
 void tst_LoginData::goldenStoredValue_decodes()
 {
-    const QString golden = QStringLiteral("AAAAIXicM3C0MnSyMnK2MnaxMnG1MnWr8fpTlJ6aV1PwpLi4/FtRCgCnKQxO");
-    const QStringList expected = {Mac, QStringLiteral("J\u00fcrgen"),
-                                  QStringLiteral("p\u00e4ssw\u00f6rd")};
+    const QString golden
+        = QStringLiteral("AAAAIXicM3C0MnSyMnK2MnaxMnG1MnWr8fpTlJ6aV1PwpLi4/FtRCgCnKQxO");
+    const QStringList expected
+        = { Mac, QStringLiteral("J\u00fcrgen"), QStringLiteral("p\u00e4ssw\u00f6rd") };
     QCOMPARE(LoginData::decode(golden), expected);
 
     QSettings s = store();
@@ -120,7 +127,8 @@ void tst_LoginData::damagedValues_countAsNoLoginData_data()
 
     QTest::newRow("empty") << "";
     QTest::newRow("not base64") << "not*base64!";
-    QTest::newRow("base64 of plain text") << QString::fromLatin1(QByteArray("0A:1B|a|b").toBase64());
+    QTest::newRow("base64 of plain text")
+        << QString::fromLatin1(QByteArray("0A:1B|a|b").toBase64());
     QTest::newRow("too short for a length") << "AAAA";
     QTest::newRow("corrupt stream") << "AAAACnicIGdhcmJhZ2Uh";
     QTest::newRow("huge claimed length") << "f////3icqwAAAHkAeQ==";
@@ -142,32 +150,32 @@ void tst_LoginData::damagedValues_countAsNoLoginData()
 
 void tst_LoginData::secondSave_replacesTheEntry()
 {
-    LoginData::save({Mac, "first", "one"});
-    LoginData::save({Mac, "second", "two"});
-    QCOMPARE(LoginData::load(Mac), QStringList({Mac, "second", "two"}));
+    LoginData::save({ Mac, "first", "one" });
+    LoginData::save({ Mac, "second", "two" });
+    QCOMPARE(LoginData::load(Mac), QStringList({ Mac, "second", "two" }));
     QSettings s = store();
     s.beginGroup(QStringLiteral("LoginData"));
-    QCOMPARE(s.childKeys(), QStringList({Mac}));
+    QCOMPARE(s.childKeys(), QStringList({ Mac }));
 }
 
 void tst_LoginData::keys_matchWithTheirLetterCase()
 {
-    LoginData::save({Mac, "admin", "secret"});
+    LoginData::save({ Mac, "admin", "secret" });
     const QString lower = Mac.toLower();
     QVERIFY(!hasLoginData(lower));
     QVERIFY(LoginData::load(lower).isEmpty());
 
     // A record stored under the lower-case key is a separate entry.
-    LoginData::save({lower, "other", "pw"});
-    QCOMPARE(LoginData::load(lower), QStringList({lower, "other", "pw"}));
-    QCOMPARE(LoginData::load(Mac), QStringList({Mac, "admin", "secret"}));
+    LoginData::save({ lower, "other", "pw" });
+    QCOMPARE(LoginData::load(lower), QStringList({ lower, "other", "pw" }));
+    QCOMPARE(LoginData::load(Mac), QStringList({ Mac, "admin", "secret" }));
 }
 
 void tst_LoginData::remove_deletesOnlyThatEntry()
 {
     const QString other = QStringLiteral("0A:1B:2C:3D:4E:60");
-    LoginData::save({Mac, "admin", "secret"});
-    LoginData::save({other, "admin", "secret"});
+    LoginData::save({ Mac, "admin", "secret" });
+    LoginData::save({ other, "admin", "secret" });
     removeLoginData(Mac);
     QVERIFY(!hasLoginData(Mac));
     QVERIFY(LoginData::load(Mac).isEmpty());
@@ -177,7 +185,7 @@ void tst_LoginData::remove_deletesOnlyThatEntry()
 void tst_LoginData::nothingSecret_reachesTheMessageOutput()
 {
     const QString password = QStringLiteral("Tr0ub4dor&3");
-    const QStringList record = {Mac, "admin", password};
+    const QStringList record = { Mac, "admin", password };
     const QString encoded = LoginData::encode(record);
 
     const QtMessageHandler previous = qInstallMessageHandler(collectMessage);
