@@ -27,6 +27,7 @@ const QChar EntrySeparator = QLatin1Char('|');
 // within milliseconds; the system's default buffer holds only a few hundred.
 constexpr int ReceiveBufferBytes = 4 * 1024 * 1024;
 constexpr int PausePollMs = 2;
+constexpr int MaxDatagramBytes = 65536;
 
 QString entryPart(const QString &entry, int part)
 {
@@ -231,6 +232,10 @@ void PacketTransceiver::processPendingDatagrams()
 {
     while (!queuedReplies.isEmpty())
         dispatch(queuedReplies.dequeue());
+    if (!receiveSocket->hasPendingDatagrams()) {
+        rearmReadNotification();
+        return;
+    }
     while (receiveSocket->hasPendingDatagrams()) {
         QByteArray datagram;
         if (!readPendingDatagram(&datagram)) {
@@ -240,6 +245,21 @@ void PacketTransceiver::processPendingDatagrams()
         }
         dispatch(datagram);
     }
+}
+
+void PacketTransceiver::rearmReadNotification()
+{
+    // The socket stays silent after a readyRead in which no datagram was read,
+    // which happens when the pause or a queued delivery drained it first. A read
+    // attempt arms it again; a datagram that slipped in meanwhile is kept.
+    if (receiveSocket->state() != QAbstractSocket::BoundState)
+        return;
+    QByteArray datagram(MaxDatagramBytes, Qt::Uninitialized);
+    const qint64 read = receiveSocket->readDatagram(datagram.data(), datagram.size());
+    if (read < 0)
+        return;
+    datagram.truncate(int(read));
+    dispatch(datagram);
 }
 
 void PacketTransceiver::pauseAndQueueReplies(int msec)

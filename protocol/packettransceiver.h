@@ -94,6 +94,7 @@ private:
     void bindSendSocket();
     void enlargeReceiveBuffer();
     bool readPendingDatagram(QByteArray *datagram);
+    void rearmReadNotification();
     void dispatch(const QByteArray &datagram);
     void showStrayDatagramBox(const QString &text);
 
