@@ -63,7 +63,7 @@ int main(int argc, char **argv)
         std::printf("bench_scan_burst: skipped, %s\n", qPrintable(why));
         return NotInLab;
     }
-    TestSupport::SimulatorProcess sim({QStringLiteral("--count"), QString::number(Devices)});
+    TestSupport::SimulatorProcess sim({ QStringLiteral("--count"), QString::number(Devices) });
     if (!sim.start()) {
         std::printf("bench_scan_burst: %s\n", qPrintable(sim.errorText()));
         return 1;
@@ -74,16 +74,17 @@ int main(int argc, char **argv)
         return 1;
     }
 
-    std::printf("bench_scan_burst: %d devices answer GetDeviceInfo and GetNetworkConfig (%d replies)\n",
-                Devices, 2 * Devices);
+    std::printf(
+        "bench_scan_burst: %d devices answer GetDeviceInfo and GetNetworkConfig (%d replies)\n",
+        Devices, 2 * Devices);
     bool complete = true;
-    for (int pauseMs : {100, 0}) {
+    for (int pauseMs : { 100, 0 }) {
         for (int i = 1; i <= Rounds; ++i) {
             const Round r = scanOnce(transceiver, pauseMs);
             complete = complete && r.delivered == 2 * Devices;
             std::printf("  pause %3d ms, round %d: %4d delivered, last after %7.1f ms, "
                         "%6.1f ms after the second broadcast\n",
-                        pauseMs, i, r.delivered, r.totalMs, r.drainMs);
+                pauseMs, i, r.delivered, r.totalMs, r.drainMs);
         }
     }
     std::fflush(stdout);

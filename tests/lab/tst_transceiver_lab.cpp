@@ -26,7 +26,10 @@ QByteArray hex(const char *text)
     return QByteArray::fromHex(QByteArray(text).simplified().replace(' ', ""));
 }
 
-QByteArray zeros(int n) { return QByteArray(n, '\0'); }
+QByteArray zeros(int n)
+{
+    return QByteArray(n, '\0');
+}
 
 QByteArray text(const QByteArray &ascii, int width)
 {
@@ -36,13 +39,10 @@ QByteArray text(const QByteArray &ascii, int width)
 QByteArray requestHeader(const char *messageIdAndLength, const char *destMac, const char *sequence)
 {
     return text("5e3c9a71-0d42-4b8f-a6e2-7c19d04b8f35", 37) + zeros(3)
-        + hex(messageIdAndLength)          // messageId, status, payloadLength
-        + hex("04 00 00 00")               // protocolVersion
-        + text(destMac, 18)
-        + text("02:1A:2B:3C:4D:5E", 18)
-        + text("192.168.77.1", 16)
-        + hex(sequence)
-        + zeros(14);
+        + hex(messageIdAndLength) // messageId, status, payloadLength
+        + hex("04 00 00 00") // protocolVersion
+        + text(destMac, 18) + text("02:1A:2B:3C:4D:5E", 18) + text("192.168.77.1", 16)
+        + hex(sequence) + zeros(14);
 }
 
 bool isRequest(const QByteArray &d)
@@ -67,7 +67,8 @@ class Listener
 public:
     bool bind()
     {
-        return socket.bind(QHostAddress::AnyIPv4, PacketTransceiver::ReceivePort, QUdpSocket::ShareAddress);
+        return socket.bind(
+            QHostAddress::AnyIPv4, PacketTransceiver::ReceivePort, QUdpSocket::ShareAddress);
     }
 
     struct Received
@@ -76,8 +77,8 @@ public:
         quint16 senderPort;
     };
 
-    QList<Received> collect(int count, const std::function<bool(const QByteArray &)> &keep,
-                            int timeoutMs = 10000)
+    QList<Received> collect(
+        int count, const std::function<bool(const QByteArray &)> &keep, int timeoutMs = 10000)
     {
         QList<Received> got;
         QDeadlineTimer deadline(timeoutMs);
@@ -90,7 +91,7 @@ public:
             quint16 port = 0;
             d.truncate(int(socket.readDatagram(d.data(), d.size(), nullptr, &port)));
             if (keep(d))
-                got.append({d, port});
+                got.append({ d, port });
         }
         return got;
     }
@@ -200,8 +201,10 @@ void tst_TransceiverLab::construction_findsTheLabInterface()
     QCOMPARE(entries.size(), 1);
     const QStringList parts = entries.first().split(QLatin1Char('|'));
     QCOMPARE(parts.size(), 3);
-    QVERIFY2(QRegularExpression(QStringLiteral("^([0-9A-F]{2}:){5}[0-9A-F]{2}$")).match(parts.at(0)).hasMatch(),
-             qPrintable(parts.at(0)));
+    QVERIFY2(QRegularExpression(QStringLiteral("^([0-9A-F]{2}:){5}[0-9A-F]{2}$"))
+                 .match(parts.at(0))
+                 .hasMatch(),
+        qPrintable(parts.at(0)));
     QCOMPARE(parts.at(1), QStringLiteral("192.168.77.1"));
     QVERIFY(parts.at(2).startsWith(QLatin1String("qdf")));
     QCOMPARE(transceiver.localMacAddress(), parts.at(0));
@@ -211,8 +214,9 @@ void tst_TransceiverLab::construction_findsTheLabInterface()
 void tst_TransceiverLab::bindSocket_failsWhilePortHeldAndSucceedsOnceFree()
 {
     QUdpSocket holder;
-    QVERIFY(holder.bind(QHostAddress::AnyIPv4, PacketTransceiver::ReceivePort, QUdpSocket::DontShareAddress));
-    PacketTransceiver transceiver(QStringList{LabEntry});
+    QVERIFY(holder.bind(
+        QHostAddress::AnyIPv4, PacketTransceiver::ReceivePort, QUdpSocket::DontShareAddress));
+    PacketTransceiver transceiver(QStringList { LabEntry });
     QVERIFY(!transceiver.bindSocket());
     QVERIFY(!transceiver.bindSocket());
     holder.close();
@@ -226,7 +230,7 @@ void tst_TransceiverLab::olderWindows_sendsFromPort28245()
     QVERIFY(listener.bind());
     {
         forceOlderWindowsForTesting(true);
-        PacketTransceiver transceiver(QStringList{LabEntry});
+        PacketTransceiver transceiver(QStringList { LabEntry });
         QVERIFY(transceiver.bindSocket());
         transceiver.getDeviceInfo(Broadcast);
         const auto got = listener.collect(1, isRequest);
@@ -235,7 +239,7 @@ void tst_TransceiverLab::olderWindows_sendsFromPort28245()
     }
     {
         forceOlderWindowsForTesting(false);
-        PacketTransceiver transceiver(QStringList{LabEntry});
+        PacketTransceiver transceiver(QStringList { LabEntry });
         QVERIFY(transceiver.bindSocket());
         transceiver.getDeviceInfo(Broadcast);
         const auto got = listener.collect(1, isRequest);
@@ -248,16 +252,17 @@ void tst_TransceiverLab::selectInterface_movesEntryFirstAndSendsFromIt()
 {
     Listener listener;
     QVERIFY(listener.bind());
-    const QStringList entries{QStringLiteral("02:00:00:00:AA:01|192.168.77.1|first"),
-                              QStringLiteral("02:00:00:00:AA:02|192.168.77.1|second"),
-                              QStringLiteral("02:00:00:00:AA:03|192.168.77.1|second")};
+    const QStringList entries { QStringLiteral("02:00:00:00:AA:01|192.168.77.1|first"),
+        QStringLiteral("02:00:00:00:AA:02|192.168.77.1|second"),
+        QStringLiteral("02:00:00:00:AA:03|192.168.77.1|second") };
     PacketTransceiver transceiver(entries);
 
     transceiver.selectInterface(QStringLiteral("third"));
     QCOMPARE(transceiver.interfaces(), entries);
 
     transceiver.selectInterface(QStringLiteral("second"));
-    QCOMPARE(transceiver.interfaces(), (QStringList{entries.at(1), entries.at(0), entries.at(2)}));
+    QCOMPARE(
+        transceiver.interfaces(), (QStringList { entries.at(1), entries.at(0), entries.at(2) }));
     transceiver.getNetworkConfig();
     const auto got = listener.collect(1, isRequest);
     QCOMPARE(got.size(), 1);
@@ -269,14 +274,15 @@ void tst_TransceiverLab::requests_numberedFromOneAcrossKindsAndWrap()
 {
     Listener listener;
     QVERIFY(listener.bind());
-    PacketTransceiver transceiver(QStringList{LabEntry});
+    PacketTransceiver transceiver(QStringList { LabEntry });
     QVERIFY(transceiver.bindSocket());
     QSignalSpy replies(&transceiver, &PacketTransceiver::replyReceived);
 
     transceiver.getDeviceInfo(Broadcast);
     transceiver.getNetworkConfig();
     transceiver.restartNetwork(DeviceV3);
-    transceiver.sendRequest(Datagram::SetNetworkConfig, DeviceV3, QByteArray(Datagram::NetworkConfig::Size, '\0'));
+    transceiver.sendRequest(
+        Datagram::SetNetworkConfig, DeviceV3, QByteArray(Datagram::NetworkConfig::Size, '\0'));
     transceiver.setSequenceCounterForTesting(65534);
     transceiver.getNetworkConfig(DeviceV4);
     transceiver.getNetworkConfig(DeviceV4);
@@ -289,8 +295,8 @@ void tst_TransceiverLab::requests_numberedFromOneAcrossKindsAndWrap()
         ids.append(Datagram::messageId(d));
         numbers.append(Datagram::readUInt16(d, Datagram::Header::SequenceNumber));
     }
-    QCOMPARE(ids, (QList<int>{11, 7, 1, 9, 7, 7}));
-    QCOMPARE(numbers, (QList<quint16>{1, 2, 3, 4, 65535, 0}));
+    QCOMPARE(ids, (QList<int> { 11, 7, 1, 9, 7, 7 }));
+    QCOMPARE(numbers, (QList<quint16> { 1, 2, 3, 4, 65535, 0 }));
     QCOMPARE(Datagram::destMacAddr(sent.at(1)), Broadcast);
     QCOMPARE(sent.at(3).size(), 329);
 
@@ -303,7 +309,7 @@ void tst_TransceiverLab::setNetworkConfig_bytesOnTheWire()
 {
     Listener listener;
     QVERIFY(listener.bind());
-    PacketTransceiver transceiver(QStringList{LabEntry});
+    PacketTransceiver transceiver(QStringList { LabEntry });
 
     Datagram::NetworkSettings s;
     s.hostname = QStringLiteral("abcdefghijklmnopqrstuvwxyz0123");
@@ -313,18 +319,14 @@ void tst_TransceiverLab::setNetworkConfig_bytesOnTheWire()
     s.domain = QStringLiteral("lab.example");
     s.gateway = QStringLiteral("192.168.77.254");
     s.primaryDns = QStringLiteral("192.168.77.253");
-    transceiver.sendRequest(Datagram::SetNetworkConfig, DeviceV3, Datagram::encodeNetworkConfig(DeviceV3, s));
+    transceiver.sendRequest(
+        Datagram::SetNetworkConfig, DeviceV3, Datagram::encodeNetworkConfig(DeviceV3, s));
 
-    const QByteArray expected = requestHeader("09 00 00 00  00 00 00 00  cd 00 00 00", "02:00:00:00:00:03", "01 00")
-        + text("02:00:00:00:00:03", 18)
-        + text("abcdefghijklmnopqrstuvwx", 25)
-        + text("0", 2)
-        + text("192.168.77.20", 16)
-        + text("255.255.255.0", 16)
-        + text("lab.example", 80)
-        + text("192.168.77.254", 16)
-        + text("192.168.77.253", 16)
-        + zeros(16);
+    const QByteArray expected
+        = requestHeader("09 00 00 00  00 00 00 00  cd 00 00 00", "02:00:00:00:00:03", "01 00")
+        + text("02:00:00:00:00:03", 18) + text("abcdefghijklmnopqrstuvwx", 25) + text("0", 2)
+        + text("192.168.77.20", 16) + text("255.255.255.0", 16) + text("lab.example", 80)
+        + text("192.168.77.254", 16) + text("192.168.77.253", 16) + zeros(16);
     QCOMPARE(expected.size(), 329);
     const QList<QByteArray> sent = listener.requests(1);
     QCOMPARE(sent.size(), 1);
@@ -339,13 +341,17 @@ void tst_TransceiverLab::setNetworkConfigAuth_credentialsOnTheWire_data()
     // "admin:" and the password: 93 characters give 124 Base64 characters,
     // 95 give 128, of which the field keeps 127.
     QTest::newRow("93 characters, whole")
-        << QStringLiteral("01234567890123456789012345678901234567890123456789012345678901234567890123456789abcdefg")
-        << QByteArray("YWRtaW46MDEyMzQ1Njc4OTAxMjM0NTY3ODkwMTIzNDU2Nzg5MDEyMzQ1Njc4OTAxMjM0NTY3ODkwMTIz"
-                      "NDU2Nzg5MDEyMzQ1Njc4OTAxMjM0NTY3ODlhYmNkZWZn");
+        << QStringLiteral("012345678901234567890123456789012345678901234567890123456789012345678901"
+                          "23456789abcdefg")
+        << QByteArray(
+               "YWRtaW46MDEyMzQ1Njc4OTAxMjM0NTY3ODkwMTIzNDU2Nzg5MDEyMzQ1Njc4OTAxMjM0NTY3ODkwMTIz"
+               "NDU2Nzg5MDEyMzQ1Njc4OTAxMjM0NTY3ODlhYmNkZWZn");
     QTest::newRow("95 characters, cut to 127")
-        << QStringLiteral("01234567890123456789012345678901234567890123456789012345678901234567890123456789abcdefghi")
-        << QByteArray("YWRtaW46MDEyMzQ1Njc4OTAxMjM0NTY3ODkwMTIzNDU2Nzg5MDEyMzQ1Njc4OTAxMjM0NTY3ODkwMTIz"
-                      "NDU2Nzg5MDEyMzQ1Njc4OTAxMjM0NTY3ODlhYmNkZWZnaGk");
+        << QStringLiteral("012345678901234567890123456789012345678901234567890123456789012345678901"
+                          "23456789abcdefghi")
+        << QByteArray(
+               "YWRtaW46MDEyMzQ1Njc4OTAxMjM0NTY3ODkwMTIzNDU2Nzg5MDEyMzQ1Njc4OTAxMjM0NTY3ODkwMTIz"
+               "NDU2Nzg5MDEyMzQ1Njc4OTAxMjM0NTY3ODlhYmNkZWZnaGk");
 }
 
 void tst_TransceiverLab::setNetworkConfigAuth_credentialsOnTheWire()
@@ -355,17 +361,16 @@ void tst_TransceiverLab::setNetworkConfigAuth_credentialsOnTheWire()
 
     Listener listener;
     QVERIFY(listener.bind());
-    PacketTransceiver transceiver(QStringList{LabEntry});
+    PacketTransceiver transceiver(QStringList { LabEntry });
     Datagram::NetworkSettings s;
     s.hostname = QStringLiteral("new-one");
     s.dhcp = QStringLiteral("1");
     transceiver.sendRequest(Datagram::SetNetworkConfigAuth, DeviceV4,
-                            Datagram::encodeNetworkConfigAuth(s, QStringLiteral("admin"), password));
+        Datagram::encodeNetworkConfigAuth(s, QStringLiteral("admin"), password));
 
-    const QByteArray expected = requestHeader("0d 00 00 00  00 00 00 00  3b 01 00 00", "02:00:00:00:00:04", "01 00")
-        + text("new-one", 25)
-        + text("1", 2)
-        + zeros(16 + 16 + 80 + 16 + 16 + 16)
+    const QByteArray expected
+        = requestHeader("0d 00 00 00  00 00 00 00  3b 01 00 00", "02:00:00:00:00:04", "01 00")
+        + text("new-one", 25) + text("1", 2) + zeros(16 + 16 + 80 + 16 + 16 + 16)
         + text(credentials, 128);
     QCOMPARE(expected.size(), 439);
     const QList<QByteArray> sent = listener.requests(1);
@@ -378,7 +383,7 @@ void tst_TransceiverLab::setNetworkConfigAuth_credentialsOnTheWire()
 void tst_TransceiverLab::scan_repliesDeliveredWholeAndOwnBroadcastsDropped()
 {
     QTemporaryFile config;
-    SimulatorProcess sim({QStringLiteral("--config"), writeConfig(config, TwoDevices)});
+    SimulatorProcess sim({ QStringLiteral("--config"), writeConfig(config, TwoDevices) });
     QVERIFY2(sim.start(), qPrintable(sim.errorText()));
 
     PacketTransceiver transceiver;
@@ -396,7 +401,8 @@ void tst_TransceiverLab::scan_repliesDeliveredWholeAndOwnBroadcastsDropped()
     for (const QList<QVariant> &args : qAsConst(replies)) {
         const QByteArray d = args.first().toByteArray();
         QCOMPARE(Datagram::destMacAddr(d), transceiver.localMacAddress());
-        QCOMPARE(Datagram::readInt32(d, Datagram::Header::PayloadLength), d.size() - Datagram::Header::Size);
+        QCOMPARE(Datagram::readInt32(d, Datagram::Header::PayloadLength),
+            d.size() - Datagram::Header::Size);
         if (Datagram::messageId(d) == Datagram::DeviceInfoReply)
             infos.insert(Datagram::srcMacAddr(d), d);
         else if (Datagram::messageId(d) == Datagram::NetworkConfigReply)
@@ -417,13 +423,14 @@ void tst_TransceiverLab::scan_repliesDeliveredWholeAndOwnBroadcastsDropped()
     QCOMPARE(Datagram::decodeNetworkConfig(old).hostname, QStringLiteral("old-one"));
     QCOMPARE(Datagram::decodeNetworkConfig(old).dhcp, QStringLiteral("1"));
     QCOMPARE(int(Datagram::protocolVersion(configs.value(DeviceV4))), 4);
-    QCOMPARE(Datagram::decodeNetworkConfig(configs.value(DeviceV4)).secondaryDns, QStringLiteral("192.168.77.252"));
+    QCOMPARE(Datagram::decodeNetworkConfig(configs.value(DeviceV4)).secondaryDns,
+        QStringLiteral("192.168.77.252"));
 }
 
 void tst_TransceiverLab::replyForAnotherHost_dropped()
 {
     QTemporaryFile config;
-    SimulatorProcess sim({QStringLiteral("--config"), writeConfig(config, TwoDevices)});
+    SimulatorProcess sim({ QStringLiteral("--config"), writeConfig(config, TwoDevices) });
     QVERIFY2(sim.start(), qPrintable(sim.errorText()));
     Listener listener;
     QVERIFY(listener.bind());
@@ -438,8 +445,9 @@ void tst_TransceiverLab::replyForAnotherHost_dropped()
     other.srcMacAddr = QStringLiteral("02:99:99:99:99:99");
     other.srcIpAddr = QStringLiteral("192.168.77.99");
     QUdpSocket otherFinder;
-    QVERIFY(otherFinder.writeDatagram(Datagram::makeHeader(other), QHostAddress(QHostAddress::Broadcast),
-                                      PacketTransceiver::ReceivePort) > 0);
+    QVERIFY(otherFinder.writeDatagram(Datagram::makeHeader(other),
+                QHostAddress(QHostAddress::Broadcast), PacketTransceiver::ReceivePort)
+        > 0);
     const auto seen = listener.collect(1, [](const QByteArray &d) {
         return isReply(d) && Datagram::destMacAddr(d) == QLatin1String("02:99:99:99:99:99");
     });
@@ -450,12 +458,13 @@ void tst_TransceiverLab::replyForAnotherHost_dropped()
     QTRY_COMPARE_WITH_TIMEOUT(replies.size(), 1, 10000);
     QTest::qWait(200);
     QCOMPARE(replies.size(), 1);
-    QCOMPARE(Datagram::destMacAddr(replies.first().first().toByteArray()), transceiver.localMacAddress());
+    QCOMPARE(Datagram::destMacAddr(replies.first().first().toByteArray()),
+        transceiver.localMacAddress());
 }
 
 void tst_TransceiverLab::pause_queuesRepliesAndDeliversThemInOrderAfterwards()
 {
-    SimulatorProcess sim({QStringLiteral("--count"), QStringLiteral("5")});
+    SimulatorProcess sim({ QStringLiteral("--count"), QStringLiteral("5") });
     QVERIFY2(sim.start(), qPrintable(sim.errorText()));
     Listener listener;
     QVERIFY(listener.bind());
@@ -485,7 +494,7 @@ void tst_TransceiverLab::burst_thousandDevicesAllDelivered_data()
 void tst_TransceiverLab::burst_thousandDevicesAllDelivered()
 {
     QFETCH(int, pauseMs);
-    SimulatorProcess sim({QStringLiteral("--count"), QStringLiteral("1000")});
+    SimulatorProcess sim({ QStringLiteral("--count"), QStringLiteral("1000") });
     QVERIFY2(sim.start(), qPrintable(sim.errorText()));
     PacketTransceiver transceiver;
     QVERIFY(transceiver.bindSocket());
@@ -502,15 +511,16 @@ void tst_TransceiverLab::burst_thousandDevicesAllDelivered()
     QSet<QString> distinct;
     for (const QList<QVariant> &args : qAsConst(replies)) {
         const QByteArray d = args.first().toByteArray();
-        distinct.insert(Datagram::srcMacAddr(d) + QLatin1Char('/') + QString::number(Datagram::messageId(d)));
+        distinct.insert(
+            Datagram::srcMacAddr(d) + QLatin1Char('/') + QString::number(Datagram::messageId(d)));
     }
     QCOMPARE(distinct.size(), 2000);
 }
 
 void tst_TransceiverLab::foreignFlood_opensOneBoxAndKeepsDelivering()
 {
-    SimulatorProcess sim({QStringLiteral("--count"), QStringLiteral("20"), QStringLiteral("--junk"),
-                          QStringLiteral("5000"), QStringLiteral("--control")});
+    SimulatorProcess sim({ QStringLiteral("--count"), QStringLiteral("20"),
+        QStringLiteral("--junk"), QStringLiteral("5000"), QStringLiteral("--control") });
     QVERIFY2(sim.start(), qPrintable(sim.errorText()));
     PacketTransceiver transceiver;
     QVERIFY(transceiver.bindSocket());

@@ -4,7 +4,9 @@
 
 namespace TestSupport {
 
-SimulatorProcess::SimulatorProcess(const QStringList &arguments) : arguments(arguments) {}
+SimulatorProcess::SimulatorProcess(const QStringList &arguments)
+    : arguments(arguments)
+{ }
 
 SimulatorProcess::~SimulatorProcess()
 {
@@ -16,17 +18,20 @@ bool SimulatorProcess::start(int timeoutMs)
     const QString ns = qEnvironmentVariable("QDF_LAB_DEVICE_NS");
     const QString sim = qEnvironmentVariable("QDF_DEVICESIM");
     if (ns.isEmpty() || sim.isEmpty()) {
-        error = QStringLiteral("QDF_LAB_DEVICE_NS and QDF_DEVICESIM must be set (run through ctest)");
+        error
+            = QStringLiteral("QDF_LAB_DEVICE_NS and QDF_DEVICESIM must be set (run through ctest)");
         return false;
     }
-    process.start(QStringLiteral("ip"), QStringList{QStringLiteral("netns"), QStringLiteral("exec"), ns, sim} + arguments);
+    process.start(QStringLiteral("ip"),
+        QStringList { QStringLiteral("netns"), QStringLiteral("exec"), ns, sim } + arguments);
     if (!process.waitForStarted(timeoutMs)) {
         error = QStringLiteral("could not start the simulator: ") + process.errorString();
         return false;
     }
     QByteArray line;
     if (!waitForLine(&line, timeoutMs) || line != "ready") {
-        error = QStringLiteral("simulator not ready: ") + QString::fromUtf8(line + ' ' + standardError());
+        error = QStringLiteral("simulator not ready: ")
+            + QString::fromUtf8(line + ' ' + standardError());
         return false;
     }
     return true;

@@ -46,29 +46,29 @@ int fail(const QString &message)
     return UsageError;
 }
 
-const char Description[] =
-    "Plays Quorvel devices on UDP port 28244 for tests and demonstrations.\n"
-    "Run it only inside the private network made by scripts/netlab: its\n"
-    "replies are broadcasts.\n"
-    "\n"
-    "Devices come from --config FILE, a JSON array of objects (or an object\n"
-    "with such an array under \"devices\"), keys: mac (required, e.g.\n"
-    "02:00:00:00:00:01), name, firmware, productType, protocolVersion,\n"
-    "hostname, dhcp, ipAddress, subnetMask, domain, gateway, primaryDns,\n"
-    "secondaryDns, user, password, replyDelayMs, noDeviceInfoReply,\n"
-    "noNetworkConfigReply, deviceInfoStatus, networkConfigStatus,\n"
-    "setConfigStatus (numbers or texts like \"0x80000003\").\n"
-    "Or from --count N: generated devices 02:00:00:00:00:01 onwards.\n"
-    "\n"
-    "Prints \"ready\" on stdout once bound. With --control it reads commands\n"
-    "from stdin, one a line, and answers each with a line \"ok ...\" or\n"
-    "\"error ...\" on stdout:\n"
-    "  password MAC NEW   the device's password becomes NEW (may be empty)\n"
-    "  user MAC NEW       the device's user name becomes NEW\n"
-    "  junk N             sends N datagrams of another program\n"
-    "  quit               ends the simulator\n"
-    "Exit code 2 for bad options or a bad configuration, 77 outside the lab\n"
-    "of scripts/netlab.";
+const char Description[]
+    = "Plays Quorvel devices on UDP port 28244 for tests and demonstrations.\n"
+      "Run it only inside the private network made by scripts/netlab: its\n"
+      "replies are broadcasts.\n"
+      "\n"
+      "Devices come from --config FILE, a JSON array of objects (or an object\n"
+      "with such an array under \"devices\"), keys: mac (required, e.g.\n"
+      "02:00:00:00:00:01), name, firmware, productType, protocolVersion,\n"
+      "hostname, dhcp, ipAddress, subnetMask, domain, gateway, primaryDns,\n"
+      "secondaryDns, user, password, replyDelayMs, noDeviceInfoReply,\n"
+      "noNetworkConfigReply, deviceInfoStatus, networkConfigStatus,\n"
+      "setConfigStatus (numbers or texts like \"0x80000003\").\n"
+      "Or from --count N: generated devices 02:00:00:00:00:01 onwards.\n"
+      "\n"
+      "Prints \"ready\" on stdout once bound. With --control it reads commands\n"
+      "from stdin, one a line, and answers each with a line \"ok ...\" or\n"
+      "\"error ...\" on stdout:\n"
+      "  password MAC NEW   the device's password becomes NEW (may be empty)\n"
+      "  user MAC NEW       the device's user name becomes NEW\n"
+      "  junk N             sends N datagrams of another program\n"
+      "  quit               ends the simulator\n"
+      "Exit code 2 for bad options or a bad configuration, 77 outside the lab\n"
+      "of scripts/netlab.";
 
 } // namespace
 
@@ -80,25 +80,25 @@ int main(int argc, char **argv)
     QCommandLineParser parser;
     parser.setApplicationDescription(QString::fromLatin1(Description));
     const QCommandLineOption helpOption = parser.addHelpOption();
-    const QCommandLineOption configOption(QStringLiteral("config"), QStringLiteral("Devices from a JSON file."),
-                                          QStringLiteral("FILE"));
-    const QCommandLineOption countOption(QStringLiteral("count"), QStringLiteral("N generated devices."),
-                                         QStringLiteral("N"));
+    const QCommandLineOption configOption(QStringLiteral("config"),
+        QStringLiteral("Devices from a JSON file."), QStringLiteral("FILE"));
+    const QCommandLineOption countOption(
+        QStringLiteral("count"), QStringLiteral("N generated devices."), QStringLiteral("N"));
     const QCommandLineOption versionOption(QStringLiteral("protocol-version"),
-                                           QStringLiteral("Protocol version of generated devices (default 4)."),
-                                           QStringLiteral("V"), QStringLiteral("4"));
+        QStringLiteral("Protocol version of generated devices (default 4)."), QStringLiteral("V"),
+        QStringLiteral("4"));
     const QCommandLineOption delayOption(QStringLiteral("reply-delay"),
-                                         QStringLiteral("Reply delay of generated devices in ms (default 0)."),
-                                         QStringLiteral("MS"), QStringLiteral("0"));
+        QStringLiteral("Reply delay of generated devices in ms (default 0)."), QStringLiteral("MS"),
+        QStringLiteral("0"));
     const QCommandLineOption junkOption(QStringLiteral("junk"),
-                                        QStringLiteral("Sends N foreign datagrams with the answers to each request."),
-                                        QStringLiteral("N"), QStringLiteral("0"));
-    const QCommandLineOption verboseOption(QStringLiteral("verbose"),
-                                           QStringLiteral("One line per request on stderr."));
-    const QCommandLineOption controlOption(QStringLiteral("control"),
-                                           QStringLiteral("Reads commands from stdin (see above)."));
-    parser.addOptions({configOption, countOption, versionOption, delayOption, junkOption, verboseOption,
-                       controlOption});
+        QStringLiteral("Sends N foreign datagrams with the answers to each request."),
+        QStringLiteral("N"), QStringLiteral("0"));
+    const QCommandLineOption verboseOption(
+        QStringLiteral("verbose"), QStringLiteral("One line per request on stderr."));
+    const QCommandLineOption controlOption(
+        QStringLiteral("control"), QStringLiteral("Reads commands from stdin (see above)."));
+    parser.addOptions({ configOption, countOption, versionOption, delayOption, junkOption,
+        verboseOption, controlOption });
 
     if (!parser.parse(QCoreApplication::arguments()))
         return fail(parser.errorText());
@@ -107,7 +107,8 @@ int main(int argc, char **argv)
         return 0;
     }
     if (!parser.positionalArguments().isEmpty())
-        return fail(QStringLiteral("unexpected argument \"%1\"").arg(parser.positionalArguments().first()));
+        return fail(
+            QStringLiteral("unexpected argument \"%1\"").arg(parser.positionalArguments().first()));
     if (parser.isSet(configOption) == parser.isSet(countOption))
         return fail(QStringLiteral("give exactly one of --config FILE and --count N"));
 
@@ -135,7 +136,8 @@ int main(int argc, char **argv)
     } else {
         QFile file(parser.value(configOption));
         if (!file.open(QIODevice::ReadOnly))
-            return fail(QStringLiteral("cannot read %1: %2").arg(file.fileName(), file.errorString()));
+            return fail(
+                QStringLiteral("cannot read %1: %2").arg(file.fileName(), file.errorString()));
         QString error;
         if (!parseDevices(file.readAll(), &devices, &error))
             return fail(QStringLiteral("%1: %2").arg(file.fileName(), error));
@@ -143,7 +145,8 @@ int main(int argc, char **argv)
 
     if (!insideLab()) {
         std::fputs("quorvel-device-sim: refusing to run outside the network lab "
-                   "(scripts/netlab run ... / netlab device ...)\n", stderr);
+                   "(scripts/netlab run ... / netlab device ...)\n",
+            stderr);
         return NotInLab;
     }
 

@@ -69,34 +69,34 @@ bool readInt(const QJsonValue &value, int *number)
 
 bool parseDevice(const QJsonObject &object, SimDevice *device, QString *error)
 {
-    QHash<QString, QString *> texts{
-        {QStringLiteral("mac"), &device->mac},
-        {QStringLiteral("name"), &device->name},
-        {QStringLiteral("firmware"), &device->firmware},
-        {QStringLiteral("productType"), &device->productType},
-        {QStringLiteral("hostname"), &device->settings.hostname},
-        {QStringLiteral("dhcp"), &device->settings.dhcp},
-        {QStringLiteral("ipAddress"), &device->settings.ipAddress},
-        {QStringLiteral("subnetMask"), &device->settings.subnetMask},
-        {QStringLiteral("domain"), &device->settings.domain},
-        {QStringLiteral("gateway"), &device->settings.gateway},
-        {QStringLiteral("primaryDns"), &device->settings.primaryDns},
-        {QStringLiteral("secondaryDns"), &device->settings.secondaryDns},
-        {QStringLiteral("user"), &device->user},
-        {QStringLiteral("password"), &device->password},
+    QHash<QString, QString *> texts {
+        { QStringLiteral("mac"), &device->mac },
+        { QStringLiteral("name"), &device->name },
+        { QStringLiteral("firmware"), &device->firmware },
+        { QStringLiteral("productType"), &device->productType },
+        { QStringLiteral("hostname"), &device->settings.hostname },
+        { QStringLiteral("dhcp"), &device->settings.dhcp },
+        { QStringLiteral("ipAddress"), &device->settings.ipAddress },
+        { QStringLiteral("subnetMask"), &device->settings.subnetMask },
+        { QStringLiteral("domain"), &device->settings.domain },
+        { QStringLiteral("gateway"), &device->settings.gateway },
+        { QStringLiteral("primaryDns"), &device->settings.primaryDns },
+        { QStringLiteral("secondaryDns"), &device->settings.secondaryDns },
+        { QStringLiteral("user"), &device->user },
+        { QStringLiteral("password"), &device->password },
     };
-    QHash<QString, int *> numbers{
-        {QStringLiteral("protocolVersion"), &device->protocolVersion},
-        {QStringLiteral("replyDelayMs"), &device->replyDelayMs},
+    QHash<QString, int *> numbers {
+        { QStringLiteral("protocolVersion"), &device->protocolVersion },
+        { QStringLiteral("replyDelayMs"), &device->replyDelayMs },
     };
-    QHash<QString, bool *> flags{
-        {QStringLiteral("noDeviceInfoReply"), &device->noDeviceInfoReply},
-        {QStringLiteral("noNetworkConfigReply"), &device->noNetworkConfigReply},
+    QHash<QString, bool *> flags {
+        { QStringLiteral("noDeviceInfoReply"), &device->noDeviceInfoReply },
+        { QStringLiteral("noNetworkConfigReply"), &device->noNetworkConfigReply },
     };
-    QHash<QString, quint32 *> statuses{
-        {QStringLiteral("deviceInfoStatus"), &device->deviceInfoStatus},
-        {QStringLiteral("networkConfigStatus"), &device->networkConfigStatus},
-        {QStringLiteral("setConfigStatus"), &device->setConfigStatus},
+    QHash<QString, quint32 *> statuses {
+        { QStringLiteral("deviceInfoStatus"), &device->deviceInfoStatus },
+        { QStringLiteral("networkConfigStatus"), &device->networkConfigStatus },
+        { QStringLiteral("setConfigStatus"), &device->setConfigStatus },
     };
     for (auto it = object.begin(); it != object.end(); ++it) {
         const QString key = it.key();
@@ -139,8 +139,9 @@ bool parseDevices(const QByteArray &json, QVector<SimDevice> *devices, QString *
         *error = parseError.errorString();
         return false;
     }
-    const QJsonArray list = document.isArray() ? document.array()
-                                               : document.object().value(QStringLiteral("devices")).toArray();
+    const QJsonArray list = document.isArray()
+        ? document.array()
+        : document.object().value(QStringLiteral("devices")).toArray();
     if (list.isEmpty()) {
         *error = QStringLiteral("expected a non-empty array of devices, or {\"devices\": [...]}");
         return false;
@@ -187,7 +188,8 @@ QVector<SimDevice> generateDevices(int count, int protocolVersion, int replyDela
         d.settings.dhcp = QStringLiteral("0");
         // 192.168.77.10 onwards; further devices spill into the next octets.
         const int host = 10 + i;
-        d.settings.ipAddress = QStringLiteral("192.168.%1.%2").arg(77 + host / 250).arg(host % 250 + 1);
+        d.settings.ipAddress
+            = QStringLiteral("192.168.%1.%2").arg(77 + host / 250).arg(host % 250 + 1);
         d.settings.subnetMask = QStringLiteral("255.255.255.0");
         d.settings.domain = QStringLiteral("lab.example");
         d.settings.gateway = QStringLiteral("192.168.77.254");
@@ -202,7 +204,9 @@ QVector<SimDevice> generateDevices(int count, int protocolVersion, int replyDela
 }
 
 Simulator::Simulator(QVector<SimDevice> devices, QObject *parent)
-    : QObject(parent), devices(std::move(devices)), socket(new QUdpSocket(this))
+    : QObject(parent)
+    , devices(std::move(devices))
+    , socket(new QUdpSocket(this))
 {
     for (int i = 0; i < this->devices.size(); ++i)
         indexByMac.insert(this->devices.at(i).mac, i);
@@ -212,7 +216,7 @@ Simulator::Simulator(QVector<SimDevice> devices, QObject *parent)
 bool Simulator::bind(QString *error)
 {
     if (!socket->bind(QHostAddress::AnyIPv4, DevicePort,
-                      QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint)) {
+            QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint)) {
         *error = socket->errorString();
         return false;
     }
@@ -294,12 +298,12 @@ void Simulator::answer(SimDevice &device, const QByteArray &request)
     case GetDeviceInfo:
         if (!device.noDeviceInfoReply)
             sendReply(device, request, DeviceInfoReply, device.deviceInfoStatus,
-                      encodeDeviceInfo(device.productType, device.firmware, device.name));
+                encodeDeviceInfo(device.productType, device.firmware, device.name));
         break;
     case GetNetworkConfig:
         if (!device.noNetworkConfigReply)
             sendReply(device, request, NetworkConfigReply, device.networkConfigStatus,
-                      encodeNetworkConfig(device.mac, device.settings));
+                encodeNetworkConfig(device.mac, device.settings));
         break;
     case SetNetworkConfig:
         if (device.protocolVersion >= 4 || request.size() < Header::Size + NetworkConfig::Size)
@@ -336,7 +340,7 @@ void Simulator::answer(SimDevice &device, const QByteArray &request)
 }
 
 void Simulator::sendReply(const SimDevice &device, const QByteArray &request, int messageId,
-                          quint32 status, const QByteArray &payload)
+    quint32 status, const QByteArray &payload)
 {
     using namespace Datagram;
     HeaderFields f;
@@ -368,7 +372,8 @@ void Simulator::sendJunk(int count)
         QByteArray junk = (n % 8 == 7) ? QByteArray(1 + int(n % 100), 'j')
                                        : QByteArray(Datagram::Header::Size + int(n % 64), '\0');
         if (junk.size() >= Datagram::Header::Size) {
-            Datagram::writeText(junk, Datagram::Header::Key, QStringLiteral("other-program-%1").arg(n));
+            Datagram::writeText(
+                junk, Datagram::Header::Key, QStringLiteral("other-program-%1").arg(n));
             Datagram::writeInt32(junk, Datagram::Header::MessageId, Datagram::NetworkConfigReply);
         }
         broadcast(junk);
@@ -415,8 +420,8 @@ void Simulator::runCommand(const QString &line)
     const QStringList words = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
     const QString command = words.value(0);
     QString answerText;
-    if ((command == QLatin1String("password") || command == QLatin1String("user")) && words.size() <= 3
-        && indexByMac.contains(words.value(1))) {
+    if ((command == QLatin1String("password") || command == QLatin1String("user"))
+        && words.size() <= 3 && indexByMac.contains(words.value(1))) {
         SimDevice &device = devices[indexByMac.value(words.value(1))];
         (command == QLatin1String("password") ? device.password : device.user) = words.value(2);
         // The new value is not echoed.

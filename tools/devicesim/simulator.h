@@ -56,8 +56,8 @@ private:
     void readRequests();
     void handleRequest(const QByteArray &request);
     void answer(SimDevice &device, const QByteArray &request);
-    void sendReply(const SimDevice &device, const QByteArray &request, int messageId, quint32 status,
-                   const QByteArray &payload);
+    void sendReply(const SimDevice &device, const QByteArray &request, int messageId,
+        quint32 status, const QByteArray &payload);
     void sendLater(int delayMs, const QByteArray &datagram);
     void sendJunk(int count);
     void broadcast(const QByteArray &datagram);
