@@ -179,6 +179,9 @@ private slots:
     void burst_thousandDevicesAllDelivered_data();
     void burst_thousandDevicesAllDelivered();
     void foreignFlood_opensOneBoxAndKeepsDelivering();
+
+    // ---- the simulator other lab tests rely on
+    void simulator_checksCredentialsAndAppliesOnRestart();
 };
 
 void tst_TransceiverLab::init()
@@ -547,6 +550,55 @@ void tst_TransceiverLab::foreignFlood_opensOneBoxAndKeepsDelivering()
     QTest::qWait(200);
     QCOMPARE(strayBoxes().size(), 1);
     QCOMPARE(replies.size(), 40);
+}
+
+void tst_TransceiverLab::simulator_checksCredentialsAndAppliesOnRestart()
+{
+    QTemporaryFile config;
+    SimulatorProcess sim({ QStringLiteral("--control"), QStringLiteral("--config"),
+        writeConfig(config, TwoDevices) });
+    QVERIFY2(sim.start(), qPrintable(sim.errorText()));
+    PacketTransceiver transceiver;
+    QVERIFY(transceiver.bindSocket());
+    QSignalSpy replies(&transceiver, &PacketTransceiver::replyReceived);
+    auto lastReply = [&replies] { return replies.last().first().toByteArray(); };
+
+    Datagram::NetworkSettings s;
+    s.hostname = QStringLiteral("renamed");
+    s.dhcp = QStringLiteral("1");
+    const QByteArray payload
+        = Datagram::encodeNetworkConfigAuth(s, QStringLiteral("admin"), QStringLiteral("admin"));
+
+    // The password was changed behind the finder's back: refused.
+    QVERIFY2(sim.command(QStringLiteral("password 02:00:00:00:00:04 changed")),
+        qPrintable(sim.errorText()));
+    transceiver.sendRequest(Datagram::SetNetworkConfigAuth, DeviceV4, payload);
+    QTRY_COMPARE_WITH_TIMEOUT(replies.size(), 1, 10000);
+    QCOMPARE(Datagram::messageId(lastReply()), int(Datagram::SetNetworkConfigAuthReply));
+    QCOMPARE(Datagram::status(lastReply()), Datagram::StatusAuthorizationFailed);
+
+    // Changed back: accepted, but in effect only after the restart.
+    QVERIFY2(sim.command(QStringLiteral("password 02:00:00:00:00:04 admin")),
+        qPrintable(sim.errorText()));
+    transceiver.sendRequest(Datagram::SetNetworkConfigAuth, DeviceV4, payload);
+    QTRY_COMPARE_WITH_TIMEOUT(replies.size(), 2, 10000);
+    QCOMPARE(Datagram::status(lastReply()), Datagram::StatusOk);
+    transceiver.getNetworkConfig(DeviceV4);
+    QTRY_COMPARE_WITH_TIMEOUT(replies.size(), 3, 10000);
+    QCOMPARE(Datagram::decodeNetworkConfig(lastReply()).hostname, QStringLiteral("new-one"));
+    transceiver.restartNetwork(DeviceV4);
+    transceiver.getNetworkConfig(DeviceV4);
+    QTRY_COMPARE_WITH_TIMEOUT(replies.size(), 4, 10000);
+    QCOMPARE(Datagram::decodeNetworkConfig(lastReply()).hostname, QStringLiteral("renamed"));
+    QCOMPARE(Datagram::decodeNetworkConfig(lastReply()).dhcp, QStringLiteral("1"));
+
+    // A device of protocol version 3 takes SetNetworkConfig without a login.
+    transceiver.sendRequest(
+        Datagram::SetNetworkConfig, DeviceV3, Datagram::encodeNetworkConfig(DeviceV3, s));
+    QTRY_COMPARE_WITH_TIMEOUT(replies.size(), 5, 10000);
+    QCOMPARE(Datagram::messageId(lastReply()), int(Datagram::SetNetworkConfigReply));
+    QCOMPARE(Datagram::srcMacAddr(lastReply()), DeviceV3);
+    QCOMPARE(Datagram::status(lastReply()), Datagram::StatusOk);
 }
 
 QTEST_MAIN(tst_TransceiverLab)
