@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QModelIndex>
+#include <QStringList>
+#include <QUrl>
+
+class DeviceModel;
+class DeviceTableView;
+class PacketTransceiver;
+class QAction;
+class QContextMenuEvent;
+class QFrame;
+class QMenu;
+class QTextBrowser;
+class QTimer;
+class QToolBar;
+
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+public slots:
+    void moveToTop();
+
+private slots:
+    void scan();
+    void edit(QModelIndex index = QModelIndex());
+    void about();
+    void launchBrowser();
+    void exportConnectionsToXml();
+    void deleteStoredPassword();
+    void checkDeviceCount();
+    void deviceViewPopup(QContextMenuEvent *event);
+    void updateActions();
+    void onTranscvrWarning(QString title, QString msg);
+    void onAppTextBrowserAnchorClicked(QUrl url);
+
+private:
+    void createActions();
+    void setActionTexts();
+    void showAboutDialog(QString text, QStringList products);
+    QTextBrowser *createAppTextBrowser(QString text, QStringList products);
+    QStringList loadLoginData(QString macAddress);
+
+    QFrame *centralFrame;
+    DeviceTableView *deviceView;
+    DeviceModel *deviceModel;
+    QMenu *contextMenu;
+    QToolBar *toolBar;
+    QAction *scanAct;
+    QAction *editAct;
+    QAction *aboutAct;
+    QAction *webAct;
+    QAction *exportAct;
+    QAction *deletePasswordAct;
+    PacketTransceiver *transceiver;
+    QTimer *checkTimer;
+
+    // Tests reach the members through tests/support/mainwindowtester.h.
+    friend class MainWindowTester;
+};

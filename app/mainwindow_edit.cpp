@@ -1,0 +1,6 @@
+#include "mainwindow.h"
+
+void MainWindow::edit(QModelIndex index)
+{
+    Q_UNUSED(index)
+}

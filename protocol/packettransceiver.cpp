@@ -1,0 +1,298 @@
+#include "packettransceiver.h"
+
+#include "datagram.h"
+#include "platform.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMessageBox>
+#include <QNetworkInterface>
+#include <QThread>
+#include <QUdpSocket>
+
+#include <algorithm>
+
+#ifdef Q_OS_LINUX
+#include <sys/socket.h>
+#endif
+
+namespace {
+
+const QString FallbackMacAddress = QStringLiteral("DD:DD:DD:DD:DD:DD");
+const QString FallbackIpAddress = QStringLiteral("0.0.0.0");
+const QString UsableAddressPrefix = QStringLiteral("192.168.");
+const QChar EntrySeparator = QLatin1Char('|');
+
+// A plant of a thousand devices answers a scan with two thousand datagrams
+// within milliseconds; the system's default buffer holds only a few hundred.
+constexpr int ReceiveBufferBytes = 4 * 1024 * 1024;
+constexpr int PausePollMs = 2;
+
+QString entryPart(const QString &entry, int part)
+{
+    return entry.split(EntrySeparator, Qt::KeepEmptyParts, Qt::CaseSensitive).value(part);
+}
+
+} // namespace
+
+PacketTransceiver::PacketTransceiver(QObject *parent)
+    : PacketTransceiver(interfaceEntries(systemInterfaces()), parent)
+{
+}
+
+PacketTransceiver::PacketTransceiver(const QStringList &interfaceEntries, QObject *parent)
+    : QObject(parent), sendSocket(nullptr), receiveSocket(nullptr), socketBound(false),
+      sequenceCounter(0), interfaceList(interfaceEntries)
+{
+    receiveSocket = new QUdpSocket(this);
+    sendSocket = new QUdpSocket(this);
+    connect(receiveSocket, &QUdpSocket::readyRead, this, &PacketTransceiver::processPendingDatagrams);
+}
+
+PacketTransceiver::~PacketTransceiver()
+{
+    // The box has no parent; it must not outlive the transceiver that opened it.
+    delete strayBox;
+}
+
+QList<PacketTransceiver::InterfaceDescription> PacketTransceiver::systemInterfaces()
+{
+    QList<InterfaceDescription> descriptions;
+    const QList<QNetworkInterface> all = QNetworkInterface::allInterfaces();
+    for (const QNetworkInterface &iface : all) {
+        InterfaceDescription d;
+        d.up = iface.flags().testFlag(QNetworkInterface::IsUp);
+        d.running = iface.flags().testFlag(QNetworkInterface::IsRunning);
+        d.loopback = iface.flags().testFlag(QNetworkInterface::IsLoopBack);
+        d.hardwareAddress = iface.hardwareAddress();
+        d.humanReadableName = iface.humanReadableName();
+        const QList<QNetworkAddressEntry> entries = iface.addressEntries();
+        for (const QNetworkAddressEntry &entry : entries)
+            d.addresses.append(entry.ip());
+        descriptions.append(d);
+    }
+    return descriptions;
+}
+
+QStringList PacketTransceiver::interfaceEntries(const QList<InterfaceDescription> &descriptions)
+{
+    QStringList entries;
+    for (const InterfaceDescription &d : descriptions) {
+        if (!(d.up || d.running) || d.loopback)
+            continue;
+        for (const QHostAddress &address : d.addresses) {
+            const QString text = address.toString();
+            if (text.startsWith(UsableAddressPrefix, Qt::CaseSensitive))
+                entries.append(d.hardwareAddress + EntrySeparator + text + EntrySeparator
+                               + d.humanReadableName);
+        }
+    }
+    return entries;
+}
+
+QStringList PacketTransceiver::withInterfaceFirst(QStringList entries, const QString &name)
+{
+    for (int i = 0; i < entries.size(); ++i) {
+        if (entryPart(entries.at(i), 2) == name) {
+            entries.move(i, 0);
+            break;
+        }
+    }
+    return entries;
+}
+
+PacketTransceiver::Acceptance PacketTransceiver::acceptance(const QByteArray &datagram,
+                                                            const QString &localMacAddress)
+{
+    if (datagram.size() < Datagram::Header::Size
+        || !Datagram::hasTerminatedText(datagram, Datagram::Header::Key)
+        || !Datagram::hasTerminatedText(datagram, Datagram::Header::DestMac))
+        return Acceptance::Drop;
+    if (Datagram::readText(datagram, Datagram::Header::Key.offset)
+        != QLatin1String(Datagram::PacketIdentificationKey))
+        return Acceptance::ForeignKey;
+    if (!localMacAddress.startsWith(Datagram::destMacAddr(datagram), Qt::CaseSensitive))
+        return Acceptance::Drop;
+    return Acceptance::Deliver;
+}
+
+bool PacketTransceiver::bindSocket()
+{
+    if (socketBound)
+        return true;
+    socketBound = receiveSocket->bind(QHostAddress::AnyIPv4, ReceivePort, QUdpSocket::ShareAddress);
+    if (socketBound)
+        enlargeReceiveBuffer();
+    if (isOlderWindows())
+        bindSendSocket();
+    return socketBound;
+}
+
+void PacketTransceiver::enlargeReceiveBuffer()
+{
+    receiveSocket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, ReceiveBufferBytes);
+#ifdef Q_OS_LINUX
+    // Goes beyond the system's limit where we are allowed to; failure is fine.
+    const int bytes = ReceiveBufferBytes;
+    ::setsockopt(int(receiveSocket->socketDescriptor()), SOL_SOCKET, SO_RCVBUFFORCE, &bytes,
+                 sizeof bytes);
+#endif
+}
+
+void PacketTransceiver::bindSendSocket()
+{
+    sendSocket->close();
+    sendSocket->bind(QHostAddress(localIpAddress()), SendPort, QUdpSocket::ShareAddress);
+}
+
+void PacketTransceiver::selectInterface(QString name)
+{
+    const QStringList reordered = withInterfaceFirst(interfaceList, name);
+    const bool found = std::any_of(interfaceList.cbegin(), interfaceList.cend(),
+                                   [&name](const QString &entry) { return entryPart(entry, 2) == name; });
+    if (!found)
+        return;
+    interfaceList = reordered;
+    bindSendSocket();
+}
+
+QStringList PacketTransceiver::interfaces() const
+{
+    return interfaceList;
+}
+
+QString PacketTransceiver::localMacAddress() const
+{
+    return interfaceList.isEmpty() ? FallbackMacAddress : entryPart(interfaceList.first(), 0);
+}
+
+QString PacketTransceiver::localIpAddress() const
+{
+    return interfaceList.isEmpty() ? FallbackIpAddress : entryPart(interfaceList.first(), 1);
+}
+
+QByteArray PacketTransceiver::createMessageHeader(int messageId, QString destMacAddr, int payloadLength)
+{
+    Datagram::HeaderFields fields;
+    fields.messageId = messageId;
+    fields.payloadLength = payloadLength;
+    fields.destMacAddr = destMacAddr;
+    if (interfaceList.isEmpty())
+        emit warningMessage(QStringLiteral("Creating message header"),
+                            QStringLiteral("Could not get a valid network interface!"));
+    fields.srcMacAddr = localMacAddress();
+    fields.srcIpAddr = localIpAddress();
+    fields.sequenceNumber = ++sequenceCounter;
+    return Datagram::makeHeader(fields);
+}
+
+void PacketTransceiver::send(int messageId, const QString &destMacAddr, const QByteArray &payload)
+{
+    const QByteArray datagram = createMessageHeader(messageId, destMacAddr, payload.size()) + payload;
+    if (sendHook)
+        sendHook(datagram);
+    else
+        sendSocket->writeDatagram(datagram, QHostAddress(QHostAddress::Broadcast), ReceivePort);
+    emit requestSent(messageId, destMacAddr);
+}
+
+void PacketTransceiver::getNetworkConfig(QString destMacAddr)
+{
+    send(Datagram::GetNetworkConfig, destMacAddr, QByteArray());
+}
+
+void PacketTransceiver::restartNetwork(QString destMacAddr)
+{
+    send(Datagram::RestartNetwork, destMacAddr, QByteArray());
+}
+
+void PacketTransceiver::getDeviceInfo(QString destMacAddr)
+{
+    send(Datagram::GetDeviceInfo, destMacAddr, QByteArray());
+}
+
+void PacketTransceiver::sendRequest(int messageId, QString destMacAddr, QByteArray payload)
+{
+    send(messageId, destMacAddr, payload);
+}
+
+bool PacketTransceiver::readPendingDatagram(QByteArray *datagram)
+{
+    const qint64 size = receiveSocket->pendingDatagramSize();
+    datagram->resize(int(qMax<qint64>(size, 0)));
+    const qint64 read = receiveSocket->readDatagram(datagram->data(), datagram->size());
+    if (read < 0)
+        return false;
+    datagram->truncate(int(read));
+    return true;
+}
+
+void PacketTransceiver::processPendingDatagrams()
+{
+    while (!queuedReplies.isEmpty())
+        dispatch(queuedReplies.dequeue());
+    while (receiveSocket->hasPendingDatagrams()) {
+        QByteArray datagram;
+        if (!readPendingDatagram(&datagram)) {
+            showStrayDatagramBox(QStringLiteral("read error"));
+            // The socket notifies again for whatever is still waiting.
+            break;
+        }
+        dispatch(datagram);
+    }
+}
+
+void PacketTransceiver::pauseAndQueueReplies(int msec)
+{
+    QElapsedTimer clock;
+    clock.start();
+    for (;;) {
+        QByteArray datagram;
+        while (receiveSocket->hasPendingDatagrams() && readPendingDatagram(&datagram))
+            queuedReplies.enqueue(datagram);
+        const qint64 left = msec - clock.elapsed();
+        if (left <= 0)
+            break;
+        QThread::msleep(ulong(qMin<qint64>(left, PausePollMs)));
+    }
+    if (!queuedReplies.isEmpty())
+        QMetaObject::invokeMethod(this, &PacketTransceiver::processPendingDatagrams,
+                                  Qt::QueuedConnection);
+}
+
+void PacketTransceiver::dispatch(const QByteArray &datagram)
+{
+    switch (acceptance(datagram, localMacAddress())) {
+    case Acceptance::Deliver:
+        emit replyReceived(datagram);
+        break;
+    case Acceptance::ForeignKey:
+        showStrayDatagramBox(QStringLiteral("not our packetIdentificationKey"));
+        break;
+    case Acceptance::Drop:
+        break;
+    }
+}
+
+void PacketTransceiver::showStrayDatagramBox(const QString &text)
+{
+    // Without a widget application (tools, benchmarks) there is no one to tell.
+    if (strayBox || !qobject_cast<QApplication *>(QCoreApplication::instance()))
+        return;
+    // Not exec(): the socket does not notify again while its slot is blocked,
+    // so replies must keep flowing while the box is open.
+    strayBox = new QMessageBox(QMessageBox::Information, QStringLiteral("!"), text, QMessageBox::Ok);
+    strayBox->setAttribute(Qt::WA_DeleteOnClose);
+    strayBox->setWindowModality(Qt::ApplicationModal);
+    strayBox->show();
+}
+
+void PacketTransceiver::setSendHookForTesting(std::function<void(const QByteArray &datagram)> hook)
+{
+    sendHook = std::move(hook);
+}
+
+void PacketTransceiver::setSequenceCounterForTesting(quint16 value)
+{
+    sequenceCounter = value;
+}

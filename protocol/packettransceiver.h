@@ -1,0 +1,111 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHostAddress>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QQueue>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class QMessageBox;
+class QUdpSocket;
+
+// The program's only network endpoint: picks the local interface, broadcasts
+// every request to the devices and hands each reply meant for this host on
+// through replyReceived().
+class PacketTransceiver : public QObject
+{
+    Q_OBJECT
+
+public:
+    // What the interface enumeration needs to know about one network interface.
+    struct InterfaceDescription
+    {
+        bool up = false;
+        bool running = false;
+        bool loopback = false;
+        QString hardwareAddress;
+        QString humanReadableName;
+        QList<QHostAddress> addresses;
+    };
+
+    // What happens to a received datagram.
+    enum class Acceptance {
+        Deliver,      // ours and addressed to this host
+        Drop,         // unreadable, or meant for someone else; no word about it
+        ForeignKey,   // another program's datagram on our port
+    };
+
+    static constexpr quint16 ReceivePort = 28244;
+    static constexpr quint16 SendPort = 28245;
+
+    explicit PacketTransceiver(QObject *parent = nullptr);
+    // Takes the interface entries ("MAC|IP|name") as given instead of asking the system.
+    explicit PacketTransceiver(const QStringList &interfaceEntries, QObject *parent = nullptr);
+    ~PacketTransceiver() override;
+
+    bool bindSocket();
+    void getDeviceInfo(QString destMacAddr);
+    void sendRequest(int messageId, QString destMacAddr, QByteArray payload);
+    void selectInterface(QString name);
+    QStringList interfaces() const;
+    QString localMacAddress() const;
+    QString localIpAddress() const;
+
+    // The scan's pause between its two broadcasts: blocks the calling thread for
+    // msec without processing events, but keeps reading the receiving socket so
+    // that a burst of replies cannot overflow it. The replies read meanwhile are
+    // delivered in order, under the usual acceptance rules, once the event loop
+    // runs again.
+    void pauseAndQueueReplies(int msec);
+
+    static QList<InterfaceDescription> systemInterfaces();
+    // Entries "MAC|IP|name" for every address beginning with "192.168." of every
+    // interface that is up or running and not loopback, in the given order.
+    static QStringList interfaceEntries(const QList<InterfaceDescription> &descriptions);
+    // The list with the first entry named `name` moved to the front; unchanged
+    // when no entry has that name.
+    static QStringList withInterfaceFirst(QStringList entries, const QString &name);
+    static Acceptance acceptance(const QByteArray &datagram, const QString &localMacAddress);
+
+    // While a hook is set, outgoing datagrams go to it instead of the network.
+    void setSendHookForTesting(std::function<void(const QByteArray &datagram)> hook);
+    void setSequenceCounterForTesting(quint16 value);
+
+signals:
+    void replyReceived(QByteArray datagram);
+    void requestSent(int messageId, QString macAddress);
+    void warningMessage(QString title, QString msg);
+
+public slots:
+    void getNetworkConfig(QString destMacAddr = QStringLiteral("FF:FF:FF:FF:FF:FF"));
+    void restartNetwork(QString destMacAddr);
+
+private slots:
+    void processPendingDatagrams();
+
+private:
+    QByteArray createMessageHeader(int messageId, QString destMacAddr, int payloadLength);
+    void send(int messageId, const QString &destMacAddr, const QByteArray &payload);
+    void bindSendSocket();
+    void enlargeReceiveBuffer();
+    bool readPendingDatagram(QByteArray *datagram);
+    void dispatch(const QByteArray &datagram);
+    void showStrayDatagramBox(const QString &text);
+
+    QUdpSocket *sendSocket;
+    QUdpSocket *receiveSocket;
+    bool socketBound;
+    quint16 sequenceCounter;
+    QStringList interfaceList;
+
+    QQueue<QByteArray> queuedReplies;
+    // Stray datagrams are reported one box at a time; more arriving while it is
+    // open are dropped, so a flood cannot stack up boxes.
+    QPointer<QMessageBox> strayBox;
+    std::function<void(const QByteArray &datagram)> sendHook;
+};
