@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 #include "mainwindowtester.h"
+#include "modal.h"
 #include "testsupport.h"
 
 #include <QDesktopServices>
@@ -10,27 +11,10 @@
 #include <QTextDocument>
 #include <QtTest>
 
-#include <functional>
 
 namespace {
 
-// Runs `handler` on the next modal dialog that opens while the code under test
-// blocks in exec().
-void onNextModal(std::function<void(QWidget *)> handler)
-{
-    QWidget *before = QApplication::activeModalWidget();
-    auto *timer = new QTimer;
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, before, handler] {
-        QWidget *modal = QApplication::activeModalWidget();
-        if (modal && modal != before) {
-            timer->stop();
-            timer->deleteLater();
-            handler(modal);
-        }
-    });
-    timer->start();
-}
+using TestSupport::whenModalShown;
 
 QPushButton *okButton(QWidget *dialog)
 {
@@ -74,7 +58,7 @@ void tst_AboutBox::box_showsTitleSizeAndProducts()
     QString title;
     QSize size;
     QString text;
-    onNextModal([&](QWidget *dialog) {
+    whenModalShown([&](QWidget *dialog) {
         title = dialog->windowTitle();
         size = dialog->size();
         text = dialog->findChild<QTextBrowser *>()->toPlainText();
@@ -128,9 +112,9 @@ void tst_AboutBox::qtLink_opensAboutQtOnTopOfTheBox()
     MainWindow window;
     QString aboutQtTitle;
     bool boxStillOpen = false;
-    onNextModal([&](QWidget *about) {
+    whenModalShown([&](QWidget *about) {
         auto *browser = about->findChild<QTextBrowser *>();
-        onNextModal([&, about](QWidget *aboutQt) {
+        whenModalShown([&, about](QWidget *aboutQt) {
             aboutQtTitle = aboutQt->windowTitle();
             QVERIFY(qobject_cast<QMessageBox *>(aboutQt));
             static_cast<QDialog *>(aboutQt)->reject();
@@ -138,7 +122,7 @@ void tst_AboutBox::qtLink_opensAboutQtOnTopOfTheBox()
                 boxStillOpen = about->isVisible();
                 okButton(about)->click();
             });
-        });
+        }, about);
         emit browser->anchorClicked(QUrl(QStringLiteral("veltrano:///aboutQt")));
     });
     MainWindowTester(window).about();
@@ -155,7 +139,7 @@ void tst_AboutBox::otherLinks_goToTheDesktopHandler()
     MainWindow window;
     MainWindowTester tester(window);
     bool boxStillOpen = false;
-    onNextModal([&](QWidget *about) {
+    whenModalShown([&](QWidget *about) {
         auto *browser = about->findChild<QTextBrowser *>();
         QVERIFY(browser->toHtml().contains(QLatin1String("https://www.korvex.example")));
         emit browser->anchorClicked(QUrl(QStringLiteral("https://www.korvex.example")));
@@ -178,12 +162,12 @@ void tst_AboutBox::closing_withOkOrTitleBarButton()
     MainWindow window;
     MainWindowTester tester(window);
     int closed = 0;
-    onNextModal([&](QWidget *about) {
+    whenModalShown([&](QWidget *about) {
         ++closed;
         okButton(about)->click();
     });
     tester.about();
-    onNextModal([&](QWidget *about) {
+    whenModalShown([&](QWidget *about) {
         ++closed;
         about->close();
     });
