@@ -1,0 +1,91 @@
+#include "logindata.h"
+
+#include <QSettings>
+
+#include <memory>
+
+namespace {
+
+const QString Group = QStringLiteral("LoginData");
+
+// Far above any genuine record; a damaged value must not make us allocate
+// the gigabytes its length prefix may claim.
+constexpr quint32 MaxRecordSize = 64 * 1024;
+
+std::unique_ptr<QSettings> openStore()
+{
+    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+        QStringLiteral("Korvex"), QStringLiteral("Quorvel Device Finder"));
+}
+
+QByteArray uncompressed(const QByteArray &data)
+{
+    if (data.size() < 6)
+        return QByteArray();
+    const auto *bytes = reinterpret_cast<const uchar *>(data.constData());
+    const quint32 size = quint32(bytes[0]) << 24 | quint32(bytes[1]) << 16 | quint32(bytes[2]) << 8
+        | quint32(bytes[3]);
+    // A zlib stream starts with a deflate method byte and a header checksum.
+    const bool zlibHeader = (bytes[4] & 0x0F) == 8 && (bytes[4] << 8 | bytes[5]) % 31 == 0;
+    if (size > MaxRecordSize || !zlibHeader)
+        return QByteArray();
+    return qUncompress(data);
+}
+
+} // namespace
+
+bool hasLoginData(const QString &macAddress)
+{
+    const auto settings = openStore();
+    settings->beginGroup(Group);
+    return settings->childKeys().contains(macAddress);
+}
+
+void removeLoginData(const QString &macAddress)
+{
+    const auto settings = openStore();
+    settings->beginGroup(Group);
+    settings->remove(macAddress);
+}
+
+namespace LoginData {
+
+QString encode(const QStringList &record)
+{
+    const QByteArray plain = record.join(QLatin1Char('|')).toLatin1();
+    return QString::fromLatin1(qCompress(plain).toBase64());
+}
+
+QStringList decode(const QString &value)
+{
+    const QByteArray::FromBase64Result decoded = QByteArray::fromBase64Encoding(
+        value.toLatin1(), QByteArray::Base64Encoding | QByteArray::AbortOnBase64DecodingErrors);
+    if (!decoded)
+        return QStringList();
+    const QStringList record = QString::fromLatin1(uncompressed(*decoded)).split(QLatin1Char('|'));
+    return record.size() == 3 ? record : QStringList();
+}
+
+QStringList load(const QString &macAddress)
+{
+    const auto settings = openStore();
+    settings->beginGroup(Group);
+    // Walk the keys rather than asking for the value, so that the MAC text
+    // matches with its letter case on every platform's store.
+    const QStringList keys = settings->childKeys();
+    for (const QString &key : keys) {
+        if (key == macAddress)
+            return decode(settings->value(key).toString());
+    }
+    return QStringList();
+}
+
+void save(const QStringList &record)
+{
+    if (record.isEmpty())
+        return;
+    const auto settings = openStore();
+    settings->setValue(QStringLiteral("LoginData/%1").arg(record.first()), encode(record));
+}
+
+} // namespace LoginData
