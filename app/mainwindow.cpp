@@ -1,32 +1,287 @@
 #include "mainwindow.h"
 
+#include "datagram.h"
+#include "devicemodel.h"
+#include "devicetableview.h"
+#include "logindata.h"
+#include "packettransceiver.h"
+#include "platform.h"
+
+#include <QAction>
+#include <QContextMenuEvent>
+#include <QDesktopServices>
+#include <QFrame>
+#include <QIcon>
+#include <QInputDialog>
+#include <QKeySequence>
+#include <QMenu>
+#include <QMessageBox>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QUrl>
+#include <QVBoxLayout>
+
 MainWindow::MainWindow(QWidget *parent)
-    : QMainWindow(parent), centralFrame(nullptr), deviceView(nullptr), deviceModel(nullptr),
-      contextMenu(nullptr), toolBar(nullptr), scanAct(nullptr), editAct(nullptr), aboutAct(nullptr),
-      webAct(nullptr), exportAct(nullptr), deletePasswordAct(nullptr), transceiver(nullptr),
-      checkTimer(nullptr)
+    : QMainWindow(parent)
 {
+    setWindowIcon(QIcon(QStringLiteral(":/veltrano")));
     setWindowTitle(QStringLiteral("Quorvel Device Finder"));
+    setContextMenuPolicy(Qt::NoContextMenu);
+
+    transceiver = new PacketTransceiver(this);
+
+    centralFrame = new QFrame(this);
+    setCentralWidget(centralFrame);
+
+    deviceModel = new DeviceModel(this);
+    deviceView = new DeviceTableView(this);
+    deviceView->setModel(deviceModel);
+    deviceView->setColumnWidth(DeviceModel::ColumnDeviceName, 100);
+    deviceView->setColumnWidth(DeviceModel::ColumnFirmware, 70);
+    deviceView->setColumnWidth(DeviceModel::ColumnHostname, 130);
+    deviceView->setColumnWidth(DeviceModel::ColumnIpConfig, 70);
+    deviceView->setColumnWidth(DeviceModel::ColumnStatus, 190);
+
+    auto *layout = new QVBoxLayout;
+    layout->addWidget(deviceView);
+    centralFrame->setLayout(layout);
+
+    createActions();
+
+    contextMenu = new QMenu(this);
+    contextMenu->addAction(editAct);
+    contextMenu->addAction(webAct);
+    contextMenu->addSeparator();
+    contextMenu->addAction(exportAct);
+    contextMenu->addSeparator();
+    contextMenu->addAction(deletePasswordAct);
+
+    toolBar = new QToolBar;
+    toolBar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    toolBar->addAction(scanAct);
+    toolBar->addAction(editAct);
+    toolBar->addAction(aboutAct);
+
+    setActionTexts();
+
+    addToolBar(toolBar);
+    setStatusBar(new QStatusBar(this));
+    setMinimumWidth(890);
+
+    checkTimer = new QTimer(this);
+    checkTimer->setInterval(3000);
+    checkTimer->setSingleShot(true);
+
+    updateActions();
+
+    connect(transceiver, &PacketTransceiver::replyReceived, deviceModel, &DeviceModel::onDeviceReplyReceived);
+    connect(transceiver, &PacketTransceiver::warningMessage, this, &MainWindow::onTranscvrWarning);
+    connect(deviceView, &QAbstractItemView::doubleClicked, this, &MainWindow::edit);
+    connect(deviceView, &DeviceTableView::popup, this, &MainWindow::deviceViewPopup);
+    connect(deviceView->selectionModel(), &QItemSelectionModel::selectionChanged, this, &MainWindow::updateActions);
+    connect(deviceModel, &QAbstractItemModel::rowsInserted, this, &MainWindow::updateActions);
+    connect(transceiver, &PacketTransceiver::requestSent, deviceModel, &DeviceModel::onDeviceRequestSent);
+    connect(deviceModel, &DeviceModel::sendGetEthConfiguration, transceiver,
+            qOverload<QString>(&PacketTransceiver::getNetworkConfig));
+    connect(deviceModel, &DeviceModel::sendRestartNetwork, transceiver, &PacketTransceiver::restartNetwork);
+    connect(checkTimer, &QTimer::timeout, this, &MainWindow::checkDeviceCount);
 }
 
 MainWindow::~MainWindow() = default;
 
-void MainWindow::moveToTop() {}
-void MainWindow::scan() {}
-void MainWindow::launchBrowser() {}
-void MainWindow::deleteStoredPassword() {}
-void MainWindow::checkDeviceCount() {}
-void MainWindow::deviceViewPopup(QContextMenuEvent *event) { Q_UNUSED(event) }
-void MainWindow::updateActions() {}
+void MainWindow::createActions()
+{
+    scanAct = new QAction(QIcon(QStringLiteral(":/scan")), QString(), this);
+    connect(scanAct, &QAction::triggered, this, &MainWindow::scan);
+
+    editAct = new QAction(QIcon(QStringLiteral(":/edit")), QString(), this);
+    // The argument-less form: the view's current row.
+    connect(editAct, &QAction::triggered, this, [this] { edit(); });
+
+    aboutAct = new QAction(QIcon(QStringLiteral(":/about")), QString(), this);
+    connect(aboutAct, &QAction::triggered, this, &MainWindow::about);
+
+    webAct = new QAction(QIcon(QStringLiteral(":/web")), QString(), this);
+    connect(webAct, &QAction::triggered, this, &MainWindow::launchBrowser);
+
+    exportAct = new QAction(QIcon(QStringLiteral(":/exportconn")), QString(), this);
+    connect(exportAct, &QAction::triggered, this, &MainWindow::exportConnectionsToXml);
+
+    deletePasswordAct = new QAction(QIcon(QStringLiteral(":/trash")), QString(), this);
+    connect(deletePasswordAct, &QAction::triggered, this, &MainWindow::deleteStoredPassword);
+
+    // Not in the tool bar, so the window itself carries their shortcuts.
+    addAction(webAct);
+    addAction(exportAct);
+    addAction(deletePasswordAct);
+}
+
+void MainWindow::setActionTexts()
+{
+    scanAct->setText(tr("Scan / Refresh"));
+    scanAct->setShortcut(QKeySequence(tr("F5")));
+    scanAct->setStatusTip(tr("Detect and list devices in network"));
+    scanAct->setToolTip(tr("Detect and list devices in network") + QStringLiteral(" [F5]"));
+
+    editAct->setText(tr("Edit network settings"));
+    editAct->setShortcut(QKeySequence(tr("Ctrl+E")));
+    editAct->setStatusTip(tr("Edit currently selected device"));
+    editAct->setToolTip(tr("Edit currently selected device") + QStringLiteral(" [Ctrl+E]"));
+
+    aboutAct->setText(tr("About"));
+
+    webAct->setText(tr("Open in web browser"));
+    webAct->setShortcut(QKeySequence(tr("Ctrl+W")));
+    webAct->setStatusTip(
+        tr("Open currently selected device in a web browser (works only if device is properly configured)"));
+    webAct->setToolTip(tr("Open currently selected device in a web browser")
+                       + QStringLiteral(" [Ctrl+W]. Works only if device is properly configured."));
+
+    exportAct->setText(tr("Export connection for Zet7"));
+    exportAct->setShortcut(QKeySequence(tr("Ctrl+X")));
+    exportAct->setStatusTip(tr("Export connections to a xml file for Zet7"));
+    exportAct->setToolTip(tr("Export connections to a xml file for Zet7") + QStringLiteral(" [Ctrl+X]."));
+
+    deletePasswordAct->setText(tr("Delete stored password"));
+    deletePasswordAct->setShortcut(QKeySequence(tr("Del")));
+    deletePasswordAct->setStatusTip(tr("Delete locally stored password for selected connections"));
+    deletePasswordAct->setToolTip(tr("Delete locally stored password for selected connections")
+                                  + QStringLiteral(" [Del]."));
+}
+
+void MainWindow::updateActions()
+{
+    const QModelIndexList rows = deviceView->selectionModel()->selectedRows(DeviceModel::ColumnIpAddress);
+    int count = rows.count();
+    const bool single = count == 1;
+    bool editEnabled = single;
+    bool webEnabled = single;
+    bool deleteEnabled = single;
+
+    for (const QModelIndex &ipIndex : rows) {
+        const QString name = ipIndex.siblingAtColumn(DeviceModel::ColumnDeviceName).data().toString();
+        if (ipIndex.data().isNull() || name.isEmpty()) {
+            editEnabled = false;
+            webEnabled = false;
+            --count;
+        } else if (name.startsWith(QLatin1String("QuorvelNET"))) {
+            --count;
+        }
+        if (!hasLoginData(ipIndex.siblingAtColumn(DeviceModel::ColumnMacAddress).data().toString()))
+            deleteEnabled = false;
+    }
+
+    editAct->setEnabled(editEnabled);
+    webAct->setEnabled(webEnabled);
+    exportAct->setEnabled(count != 0);
+    deletePasswordAct->setEnabled(deleteEnabled);
+}
+
+void MainWindow::deviceViewPopup(QContextMenuEvent *event)
+{
+    contextMenu->popup(event->globalPos());
+}
+
+void MainWindow::launchBrowser()
+{
+    const QString ipAddress = deviceView->currentRowText(DeviceModel::ColumnIpAddress);
+    QDesktopServices::openUrl(QUrl(QStringLiteral("http://%1/index.cgi").arg(ipAddress), QUrl::TolerantMode));
+}
+
+void MainWindow::deleteStoredPassword()
+{
+    const QMessageBox::StandardButton answer =
+        QMessageBox::question(this, tr("Store deleted password"),
+                              tr("Do you really want to delete stored password for selected connections?"),
+                              QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::NoButton);
+    if (answer != QMessageBox::Ok)
+        return;
+
+    const QModelIndexList rows = deviceView->selectionModel()->selectedRows(DeviceModel::ColumnMacAddress);
+    for (const QModelIndex &macIndex : rows) {
+        const QString macAddress = macIndex.data().toString();
+        if (hasLoginData(macAddress))
+            removeLoginData(macAddress);
+    }
+    deletePasswordAct->setEnabled(false);
+}
+
+void MainWindow::moveToTop()
+{
+    const Qt::WindowFlags flags = windowFlags();
+    setWindowFlags(flags | Qt::WindowStaysOnTopHint);
+    show();
+    setWindowFlags(flags);
+    show();
+}
+
 void MainWindow::onTranscvrWarning(QString title, QString msg)
 {
-    Q_UNUSED(title)
-    Q_UNUSED(msg)
+    QMessageBox::warning(this, title, msg, QMessageBox::Ok, QMessageBox::NoButton);
 }
-void MainWindow::createActions() {}
-void MainWindow::setActionTexts() {}
+
 QStringList MainWindow::loadLoginData(QString macAddress)
 {
-    Q_UNUSED(macAddress)
-    return {};
+    return LoginData::load(macAddress);
+}
+
+void MainWindow::scan()
+{
+    if (!transceiver->bindSocket()) {
+        QMessageBox::critical(
+            this, tr("Scan devices"),
+            tr("Could not bind socket! Please check if another application instance is already running!"),
+            QMessageBox::Ok, QMessageBox::NoButton);
+        return;
+    }
+
+    const QString everyDevice = QString::fromLatin1(Datagram::BroadcastMac);
+    deviceModel->setRowCount(0);
+    transceiver->getDeviceInfo(everyDevice);
+    // Devices answer the first request at once; the pause keeps draining the
+    // socket so a large burst of replies is not dropped by the kernel.
+    transceiver->pauseAndQueueReplies(100);
+    transceiver->getNetworkConfig(everyDevice);
+    checkTimer->start();
+}
+
+void MainWindow::checkDeviceCount()
+{
+    if (deviceModel->rowCount() > 0) {
+        const InformationIncomplete incomplete;
+        for (int row = 0; row < deviceModel->rowCount(); ++row) {
+            for (int column = DeviceModel::ColumnDeviceName; column <= DeviceModel::ColumnMacAddress; ++column) {
+                if (deviceModel->index(row, column).data().toString().isEmpty()) {
+                    deviceModel->setStatus(deviceModel->index(row, DeviceModel::ColumnMacAddress).data().toString(),
+                                           incomplete);
+                    break;
+                }
+            }
+        }
+        return;
+    }
+
+    if (!isOlderWindows()) {
+        QMessageBox::information(this, QStringLiteral("Quorvel Device Finder"), tr("No devices found!"),
+                                 QMessageBox::Ok, QMessageBox::NoButton);
+        return;
+    }
+
+    const QStringList entries = transceiver->interfaces();
+    QStringList names;
+    for (const QString &entry : entries)
+        names << entry.split(QLatin1Char('|')).value(2);
+    const QString ipAddress =
+        entries.isEmpty() ? QStringLiteral("0.0.0.0") : entries.first().split(QLatin1Char('|')).value(1);
+
+    bool accepted = false;
+    const QString name = QInputDialog::getItem(
+        this, QStringLiteral("Scan/Refresh"),
+        tr("No device replied on %1.<p>Try another network interface or cancel?").arg(ipAddress), names, 0,
+        false, &accepted, Qt::WindowCloseButtonHint, Qt::ImhNone);
+    if (!accepted)
+        return;
+    transceiver->selectInterface(name);
+    scan();
 }

@@ -47,19 +47,19 @@ private:
     QTextBrowser *createAppTextBrowser(QString text, QStringList products);
     QStringList loadLoginData(QString macAddress);
 
-    QFrame *centralFrame;
-    DeviceTableView *deviceView;
-    DeviceModel *deviceModel;
-    QMenu *contextMenu;
-    QToolBar *toolBar;
-    QAction *scanAct;
-    QAction *editAct;
-    QAction *aboutAct;
-    QAction *webAct;
-    QAction *exportAct;
-    QAction *deletePasswordAct;
-    PacketTransceiver *transceiver;
-    QTimer *checkTimer;
+    QFrame *centralFrame = nullptr;
+    DeviceTableView *deviceView = nullptr;
+    DeviceModel *deviceModel = nullptr;
+    QMenu *contextMenu = nullptr;
+    QToolBar *toolBar = nullptr;
+    QAction *scanAct = nullptr;
+    QAction *editAct = nullptr;
+    QAction *aboutAct = nullptr;
+    QAction *webAct = nullptr;
+    QAction *exportAct = nullptr;
+    QAction *deletePasswordAct = nullptr;
+    PacketTransceiver *transceiver = nullptr;
+    QTimer *checkTimer = nullptr;
 
     // Tests reach the members through tests/support/mainwindowtester.h.
     friend class MainWindowTester;

@@ -74,7 +74,12 @@ SingleInstance::~SingleInstance()
 
 QString SingleInstance::defaultIdentity()
 {
-    QString path = QCoreApplication::applicationFilePath();
+    return identityFor(QCoreApplication::applicationFilePath());
+}
+
+QString SingleInstance::identityFor(const QString &executablePath)
+{
+    QString path = executablePath;
 #ifdef Q_OS_WIN
     path = path.toLower();
 #endif

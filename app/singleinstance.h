@@ -39,6 +39,8 @@ public:
     QString lockFilePath() const;
     QString serverName() const;
 
+    // The identity of the executable at that path for this user and session.
+    static QString identityFor(const QString &executablePath);
     static QString defaultIdentity();
 
 public slots:
