@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QList>
+#include <QSet>
+#include <QString>
+
+class QIODevice;
+
+// The XML connection file that Zet7 imports: root `export`, one `connection`
+// per device.
+namespace ConnectionExport {
+
+struct Device {
+    QString hostname;
+    QString ipAddress;
+    QString ipConfig;
+    QString productType; // empty when the device never sent its device information
+};
+
+// Makes host names unique within one file: H, H2, H3 ... H999.
+class NameRegistry final
+{
+public:
+    QString take(const QString &hostname);
+
+private:
+    QSet<QString> used;
+};
+
+// Writes the whole document and returns the number of connections written.
+int write(QIODevice *device, const QList<Device> &devices);
+
+} // namespace ConnectionExport
