@@ -27,7 +27,7 @@ const QChar EntrySeparator = QLatin1Char('|');
 // within milliseconds; the system's default buffer holds only a few hundred.
 constexpr int ReceiveBufferBytes = 4 * 1024 * 1024;
 constexpr int PausePollMs = 2;
-constexpr int MaxDatagramBytes = 65535;
+constexpr int MaxDatagramBytes = 65536;
 
 QString entryPart(const QString &entry, int part)
 {
@@ -38,16 +38,20 @@ QString entryPart(const QString &entry, int part)
 
 PacketTransceiver::PacketTransceiver(QObject *parent)
     : PacketTransceiver(interfaceEntries(systemInterfaces()), parent)
-{
-}
+{ }
 
 PacketTransceiver::PacketTransceiver(const QStringList &interfaceEntries, QObject *parent)
-    : QObject(parent), sendSocket(nullptr), receiveSocket(nullptr), socketBound(false),
-      sequenceCounter(0), interfaceList(interfaceEntries)
+    : QObject(parent)
+    , sendSocket(nullptr)
+    , receiveSocket(nullptr)
+    , socketBound(false)
+    , sequenceCounter(0)
+    , interfaceList(interfaceEntries)
 {
     receiveSocket = new QUdpSocket(this);
     sendSocket = new QUdpSocket(this);
-    connect(receiveSocket, &QUdpSocket::readyRead, this, &PacketTransceiver::processPendingDatagrams);
+    connect(
+        receiveSocket, &QUdpSocket::readyRead, this, &PacketTransceiver::processPendingDatagrams);
 }
 
 PacketTransceiver::~PacketTransceiver()
@@ -85,7 +89,7 @@ QStringList PacketTransceiver::interfaceEntries(const QList<InterfaceDescription
             const QString text = address.toString();
             if (text.startsWith(UsableAddressPrefix, Qt::CaseSensitive))
                 entries.append(d.hardwareAddress + EntrySeparator + text + EntrySeparator
-                               + d.humanReadableName);
+                    + d.humanReadableName);
         }
     }
     return entries;
@@ -102,8 +106,8 @@ QStringList PacketTransceiver::withInterfaceFirst(QStringList entries, const QSt
     return entries;
 }
 
-PacketTransceiver::Acceptance PacketTransceiver::acceptance(const QByteArray &datagram,
-                                                            const QString &localMacAddress)
+PacketTransceiver::Acceptance PacketTransceiver::acceptance(
+    const QByteArray &datagram, const QString &localMacAddress)
 {
     if (datagram.size() < Datagram::Header::Size
         || !Datagram::hasTerminatedText(datagram, Datagram::Header::Key)
@@ -131,12 +135,13 @@ bool PacketTransceiver::bindSocket()
 
 void PacketTransceiver::enlargeReceiveBuffer()
 {
-    receiveSocket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, ReceiveBufferBytes);
+    receiveSocket->setSocketOption(
+        QAbstractSocket::ReceiveBufferSizeSocketOption, ReceiveBufferBytes);
 #ifdef Q_OS_LINUX
     // Goes beyond the system's limit where we are allowed to; failure is fine.
     const int bytes = ReceiveBufferBytes;
-    ::setsockopt(int(receiveSocket->socketDescriptor()), SOL_SOCKET, SO_RCVBUFFORCE, &bytes,
-                 sizeof bytes);
+    ::setsockopt(
+        int(receiveSocket->socketDescriptor()), SOL_SOCKET, SO_RCVBUFFORCE, &bytes, sizeof bytes);
 #endif
 }
 
@@ -150,7 +155,7 @@ void PacketTransceiver::selectInterface(QString name)
 {
     const QStringList reordered = withInterfaceFirst(interfaceList, name);
     const bool found = std::any_of(interfaceList.cbegin(), interfaceList.cend(),
-                                   [&name](const QString &entry) { return entryPart(entry, 2) == name; });
+        [&name](const QString &entry) { return entryPart(entry, 2) == name; });
     if (!found)
         return;
     interfaceList = reordered;
@@ -172,7 +177,8 @@ QString PacketTransceiver::localIpAddress() const
     return interfaceList.isEmpty() ? FallbackIpAddress : entryPart(interfaceList.first(), 1);
 }
 
-QByteArray PacketTransceiver::createMessageHeader(int messageId, QString destMacAddr, int payloadLength)
+QByteArray PacketTransceiver::createMessageHeader(
+    int messageId, QString destMacAddr, int payloadLength)
 {
     Datagram::HeaderFields fields;
     fields.messageId = messageId;
@@ -180,7 +186,7 @@ QByteArray PacketTransceiver::createMessageHeader(int messageId, QString destMac
     fields.destMacAddr = destMacAddr;
     if (interfaceList.isEmpty())
         emit warningMessage(QStringLiteral("Creating message header"),
-                            QStringLiteral("Could not get a valid network interface!"));
+            QStringLiteral("Could not get a valid network interface!"));
     fields.srcMacAddr = localMacAddress();
     fields.srcIpAddr = localIpAddress();
     fields.sequenceNumber = ++sequenceCounter;
@@ -189,7 +195,8 @@ QByteArray PacketTransceiver::createMessageHeader(int messageId, QString destMac
 
 void PacketTransceiver::send(int messageId, const QString &destMacAddr, const QByteArray &payload)
 {
-    const QByteArray datagram = createMessageHeader(messageId, destMacAddr, payload.size()) + payload;
+    const QByteArray datagram
+        = createMessageHeader(messageId, destMacAddr, payload.size()) + payload;
     if (sendHook)
         sendHook(datagram);
     else
@@ -233,15 +240,8 @@ void PacketTransceiver::processPendingDatagrams()
     while (!queuedReplies.isEmpty())
         dispatch(queuedReplies.dequeue());
     if (!receiveSocket->hasPendingDatagrams()) {
-        // The scan's pause may already have read what this notification was
-        // about. QUdpSocket notifies no more until a read follows a
-        // notification, so read anyway; a datagram arriving just now is kept.
-        QByteArray datagram(MaxDatagramBytes, '\0');
-        const qint64 read = receiveSocket->readDatagram(datagram.data(), datagram.size());
-        if (read >= 0) {
-            datagram.truncate(int(read));
-            dispatch(datagram);
-        }
+        rearmReadNotification();
+        return;
     }
     while (receiveSocket->hasPendingDatagrams()) {
         QByteArray datagram;
@@ -252,6 +252,21 @@ void PacketTransceiver::processPendingDatagrams()
         }
         dispatch(datagram);
     }
+}
+
+void PacketTransceiver::rearmReadNotification()
+{
+    // The socket stays silent after a readyRead in which no datagram was read,
+    // which happens when the pause or a queued delivery drained it first. A read
+    // attempt arms it again; a datagram that slipped in meanwhile is kept.
+    if (receiveSocket->state() != QAbstractSocket::BoundState)
+        return;
+    QByteArray datagram(MaxDatagramBytes, Qt::Uninitialized);
+    const qint64 read = receiveSocket->readDatagram(datagram.data(), datagram.size());
+    if (read < 0)
+        return;
+    datagram.truncate(int(read));
+    dispatch(datagram);
 }
 
 void PacketTransceiver::pauseAndQueueReplies(int msec)
@@ -268,8 +283,8 @@ void PacketTransceiver::pauseAndQueueReplies(int msec)
         QThread::msleep(ulong(qMin<qint64>(left, PausePollMs)));
     }
     if (!queuedReplies.isEmpty())
-        QMetaObject::invokeMethod(this, &PacketTransceiver::processPendingDatagrams,
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, &PacketTransceiver::processPendingDatagrams, Qt::QueuedConnection);
 }
 
 void PacketTransceiver::dispatch(const QByteArray &datagram)
@@ -293,7 +308,8 @@ void PacketTransceiver::showStrayDatagramBox(const QString &text)
         return;
     // Not exec(): the socket does not notify again while its slot is blocked,
     // so replies must keep flowing while the box is open.
-    strayBox = new QMessageBox(QMessageBox::Information, QStringLiteral("!"), text, QMessageBox::Ok);
+    strayBox
+        = new QMessageBox(QMessageBox::Information, QStringLiteral("!"), text, QMessageBox::Ok);
     strayBox->setAttribute(Qt::WA_DeleteOnClose);
     strayBox->setWindowModality(Qt::ApplicationModal);
     strayBox->show();

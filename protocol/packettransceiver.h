@@ -35,9 +35,9 @@ public:
 
     // What happens to a received datagram.
     enum class Acceptance {
-        Deliver,      // ours and addressed to this host
-        Drop,         // unreadable, or meant for someone else; no word about it
-        ForeignKey,   // another program's datagram on our port
+        Deliver, // ours and addressed to this host
+        Drop, // unreadable, or meant for someone else; no word about it
+        ForeignKey, // another program's datagram on our port
     };
 
     static constexpr quint16 ReceivePort = 28244;
@@ -94,6 +94,7 @@ private:
     void bindSendSocket();
     void enlargeReceiveBuffer();
     bool readPendingDatagram(QByteArray *datagram);
+    void rearmReadNotification();
     void dispatch(const QByteArray &datagram);
     void showStrayDatagramBox(const QString &text);
 

@@ -1,5 +1,6 @@
 #include "testsupport.h"
 
+#include <QNetworkInterface>
 #include <QSettings>
 #include <QStandardPaths>
 
@@ -45,6 +46,19 @@ bool insideLab(QString *why)
     const QByteArray init = linkTarget("/proc/1/ns/net");
     if (own.isEmpty() || own == init)
         return fail("network test: not inside a private network namespace");
+    // Where the machine's own namespace cannot be read, the links tell: the
+    // lab has loopback and its own veth end only.
+    bool labLink = false;
+    const QList<QNetworkInterface> all = QNetworkInterface::allInterfaces();
+    for (const QNetworkInterface &iface : all) {
+        if (iface.flags().testFlag(QNetworkInterface::IsLoopBack))
+            continue;
+        if (!iface.name().startsWith(QLatin1String("qdf")))
+            return fail("network test: this namespace has links outside the lab");
+        labLink = true;
+    }
+    if (!labLink)
+        return fail("network test: no lab link in this namespace");
     return true;
 }
 

@@ -1,7 +1,164 @@
+#include "simulator.h"
+
+#include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
+#include <QNetworkInterface>
+
+#include <cstdio>
+
+#include <unistd.h>
+
+namespace {
+
+constexpr int UsageError = 2;
+constexpr int NotInLab = 77;
+
+QByteArray networkNamespace(const char *path)
+{
+    char buffer[256];
+    const ssize_t n = ::readlink(path, buffer, sizeof buffer);
+    return n > 0 ? QByteArray(buffer, int(n)) : QByteArray();
+}
+
+// Its replies are broadcasts: it runs only inside the lab of scripts/netlab,
+// a network namespace whose only links are loopback and the lab's own.
+bool insideLab()
+{
+    const QByteArray own = networkNamespace("/proc/self/ns/net");
+    if (own.isEmpty() || own == networkNamespace("/proc/1/ns/net"))
+        return false;
+    bool labLink = false;
+    const QList<QNetworkInterface> all = QNetworkInterface::allInterfaces();
+    for (const QNetworkInterface &iface : all) {
+        if (iface.flags().testFlag(QNetworkInterface::IsLoopBack))
+            continue;
+        if (!iface.name().startsWith(QLatin1String("qdf")))
+            return false;
+        labLink = true;
+    }
+    return labLink;
+}
+
+int fail(const QString &message)
+{
+    std::fprintf(stderr, "quorvel-device-sim: %s\n", qPrintable(message));
+    return UsageError;
+}
+
+const char Description[]
+    = "Plays Quorvel devices on UDP port 28244 for tests and demonstrations.\n"
+      "Run it only inside the private network made by scripts/netlab: its\n"
+      "replies are broadcasts.\n"
+      "\n"
+      "Devices come from --config FILE, a JSON array of objects (or an object\n"
+      "with such an array under \"devices\"), keys: mac (required, e.g.\n"
+      "02:00:00:00:00:01), name, firmware, productType, protocolVersion,\n"
+      "hostname, dhcp, ipAddress, subnetMask, domain, gateway, primaryDns,\n"
+      "secondaryDns, user, password, replyDelayMs, noDeviceInfoReply,\n"
+      "noNetworkConfigReply, deviceInfoStatus, networkConfigStatus,\n"
+      "setConfigStatus (numbers or texts like \"0x80000003\").\n"
+      "Or from --count N: generated devices 02:00:00:00:00:01 onwards.\n"
+      "\n"
+      "Prints \"ready\" on stdout once bound. With --control it reads commands\n"
+      "from stdin, one a line, and answers each with a line \"ok ...\" or\n"
+      "\"error ...\" on stdout:\n"
+      "  password MAC NEW   the device's password becomes NEW (may be empty)\n"
+      "  user MAC NEW       the device's user name becomes NEW\n"
+      "  junk N             sends N datagrams of another program\n"
+      "  quit               ends the simulator\n"
+      "Exit code 2 for bad options or a bad configuration, 77 outside the lab\n"
+      "of scripts/netlab.";
+
+} // namespace
 
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    return 0;
+    QCoreApplication::setApplicationName(QStringLiteral("quorvel-device-sim"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QString::fromLatin1(Description));
+    const QCommandLineOption helpOption = parser.addHelpOption();
+    const QCommandLineOption configOption(QStringLiteral("config"),
+        QStringLiteral("Devices from a JSON file."), QStringLiteral("FILE"));
+    const QCommandLineOption countOption(
+        QStringLiteral("count"), QStringLiteral("N generated devices."), QStringLiteral("N"));
+    const QCommandLineOption versionOption(QStringLiteral("protocol-version"),
+        QStringLiteral("Protocol version of generated devices (default 4)."), QStringLiteral("V"),
+        QStringLiteral("4"));
+    const QCommandLineOption delayOption(QStringLiteral("reply-delay"),
+        QStringLiteral("Reply delay of generated devices in ms (default 0)."), QStringLiteral("MS"),
+        QStringLiteral("0"));
+    const QCommandLineOption junkOption(QStringLiteral("junk"),
+        QStringLiteral("Sends N foreign datagrams with the answers to each request."),
+        QStringLiteral("N"), QStringLiteral("0"));
+    const QCommandLineOption verboseOption(
+        QStringLiteral("verbose"), QStringLiteral("One line per request on stderr."));
+    const QCommandLineOption controlOption(
+        QStringLiteral("control"), QStringLiteral("Reads commands from stdin (see above)."));
+    parser.addOptions({ configOption, countOption, versionOption, delayOption, junkOption,
+        verboseOption, controlOption });
+
+    if (!parser.parse(QCoreApplication::arguments()))
+        return fail(parser.errorText());
+    if (parser.isSet(helpOption)) {
+        std::fputs(qPrintable(parser.helpText()), stdout);
+        return 0;
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return fail(
+            QStringLiteral("unexpected argument \"%1\"").arg(parser.positionalArguments().first()));
+    if (parser.isSet(configOption) == parser.isSet(countOption))
+        return fail(QStringLiteral("give exactly one of --config FILE and --count N"));
+
+    auto number = [&parser](const QCommandLineOption &option, int low, int high, int *value) {
+        bool ok = false;
+        *value = parser.value(option).toInt(&ok);
+        return ok && *value >= low && *value <= high;
+    };
+    int junk = 0;
+    if (!number(junkOption, 0, 10000000, &junk))
+        return fail(QStringLiteral("--junk wants a number from 0"));
+
+    QVector<SimDevice> devices;
+    if (parser.isSet(countOption)) {
+        int count = 0;
+        int version = 0;
+        int delay = 0;
+        if (!number(countOption, 1, 65535, &count))
+            return fail(QStringLiteral("--count wants a number from 1 to 65535"));
+        if (!number(versionOption, 0, 255, &version))
+            return fail(QStringLiteral("--protocol-version wants a number from 0 to 255"));
+        if (!number(delayOption, 0, 600000, &delay))
+            return fail(QStringLiteral("--reply-delay wants a number of milliseconds"));
+        devices = generateDevices(count, version, delay);
+    } else {
+        QFile file(parser.value(configOption));
+        if (!file.open(QIODevice::ReadOnly))
+            return fail(
+                QStringLiteral("cannot read %1: %2").arg(file.fileName(), file.errorString()));
+        QString error;
+        if (!parseDevices(file.readAll(), &devices, &error))
+            return fail(QStringLiteral("%1: %2").arg(file.fileName(), error));
+    }
+
+    if (!insideLab()) {
+        std::fputs("quorvel-device-sim: refusing to run outside the network lab "
+                   "(scripts/netlab run ... / netlab device ...)\n",
+            stderr);
+        return NotInLab;
+    }
+
+    Simulator simulator(devices);
+    simulator.setVerbose(parser.isSet(verboseOption));
+    simulator.setJunkPerRequest(junk);
+    QString error;
+    if (!simulator.bind(&error))
+        return fail(QStringLiteral("cannot bind UDP port 28244: %1").arg(error));
+    if (parser.isSet(controlOption))
+        simulator.enableControl();
+    std::fputs("ready\n", stdout);
+    std::fflush(stdout);
+    return app.exec();
 }

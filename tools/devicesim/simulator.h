@@ -1,0 +1,75 @@
+#pragma once
+
+#include "datagram.h"
+
+#include <QHash>
+#include <QObject>
+#include <QString>
+#include <QVector>
+
+class QSocketNotifier;
+class QUdpSocket;
+
+// One simulated device: what it reports and how it misbehaves.
+struct SimDevice
+{
+    QString mac;
+    QString name;
+    QString firmware;
+    QString productType;
+    int protocolVersion = 4;
+    Datagram::NetworkSettings settings;
+    QString user;
+    QString password;
+    int replyDelayMs = 0;
+    bool noDeviceInfoReply = false;
+    bool noNetworkConfigReply = false;
+    quint32 deviceInfoStatus = Datagram::StatusOk;
+    quint32 networkConfigStatus = Datagram::StatusOk;
+    quint32 setConfigStatus = Datagram::StatusOk;
+
+    bool hasPending = false;
+    Datagram::NetworkSettings pending;
+};
+
+// Devices from a JSON document; false with a reason in *error.
+bool parseDevices(const QByteArray &json, QVector<SimDevice> *devices, QString *error);
+// `count` devices with distinct MACs, names and addresses.
+QVector<SimDevice> generateDevices(int count, int protocolVersion, int replyDelayMs);
+
+// Plays the devices on UDP port 28244: answers the finder's requests by
+// broadcast, as the devices do.
+class Simulator : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit Simulator(QVector<SimDevice> devices, QObject *parent = nullptr);
+
+    bool bind(QString *error);
+    void setVerbose(bool on) { verbose = on; }
+    // Foreign datagrams sent along with the answers to each request.
+    void setJunkPerRequest(int count) { junkPerRequest = count; }
+    void enableControl();
+
+private:
+    void readRequests();
+    void handleRequest(const QByteArray &request);
+    void answer(SimDevice &device, const QByteArray &request);
+    void sendReply(const SimDevice &device, const QByteArray &request, int messageId,
+        quint32 status, const QByteArray &payload);
+    void sendLater(int delayMs, const QByteArray &datagram);
+    void sendJunk(int count);
+    void broadcast(const QByteArray &datagram);
+    void readControl();
+    void runCommand(const QString &line);
+
+    QVector<SimDevice> devices;
+    QHash<QString, int> indexByMac;
+    QUdpSocket *socket;
+    QSocketNotifier *controlNotifier = nullptr;
+    QByteArray controlBuffer;
+    bool verbose = false;
+    int junkPerRequest = 0;
+    quint32 junkCounter = 0;
+};
