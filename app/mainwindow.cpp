@@ -75,16 +75,20 @@ MainWindow::MainWindow(QWidget *parent)
 
     updateActions();
 
-    connect(transceiver, &PacketTransceiver::replyReceived, deviceModel, &DeviceModel::onDeviceReplyReceived);
+    connect(transceiver, &PacketTransceiver::replyReceived, deviceModel,
+        &DeviceModel::onDeviceReplyReceived);
     connect(transceiver, &PacketTransceiver::warningMessage, this, &MainWindow::onTranscvrWarning);
     connect(deviceView, &QAbstractItemView::doubleClicked, this, &MainWindow::edit);
     connect(deviceView, &DeviceTableView::popup, this, &MainWindow::deviceViewPopup);
-    connect(deviceView->selectionModel(), &QItemSelectionModel::selectionChanged, this, &MainWindow::updateActions);
+    connect(deviceView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+        &MainWindow::updateActions);
     connect(deviceModel, &QAbstractItemModel::rowsInserted, this, &MainWindow::updateActions);
-    connect(transceiver, &PacketTransceiver::requestSent, deviceModel, &DeviceModel::onDeviceRequestSent);
+    connect(transceiver, &PacketTransceiver::requestSent, deviceModel,
+        &DeviceModel::onDeviceRequestSent);
     connect(deviceModel, &DeviceModel::sendGetEthConfiguration, transceiver,
-            qOverload<QString>(&PacketTransceiver::getNetworkConfig));
-    connect(deviceModel, &DeviceModel::sendRestartNetwork, transceiver, &PacketTransceiver::restartNetwork);
+        qOverload<QString>(&PacketTransceiver::getNetworkConfig));
+    connect(deviceModel, &DeviceModel::sendRestartNetwork, transceiver,
+        &PacketTransceiver::restartNetwork);
     connect(checkTimer, &QTimer::timeout, this, &MainWindow::checkDeviceCount);
 }
 
@@ -133,26 +137,28 @@ void MainWindow::setActionTexts()
 
     webAct->setText(tr("Open in web browser"));
     webAct->setShortcut(QKeySequence(tr("Ctrl+W")));
-    webAct->setStatusTip(
-        tr("Open currently selected device in a web browser (works only if device is properly configured)"));
+    webAct->setStatusTip(tr("Open currently selected device in a web browser (works only if device "
+                            "is properly configured)"));
     webAct->setToolTip(tr("Open currently selected device in a web browser")
-                       + QStringLiteral(" [Ctrl+W]. Works only if device is properly configured."));
+        + QStringLiteral(" [Ctrl+W]. Works only if device is properly configured."));
 
     exportAct->setText(tr("Export connection for Zet7"));
     exportAct->setShortcut(QKeySequence(tr("Ctrl+X")));
     exportAct->setStatusTip(tr("Export connections to a xml file for Zet7"));
-    exportAct->setToolTip(tr("Export connections to a xml file for Zet7") + QStringLiteral(" [Ctrl+X]."));
+    exportAct->setToolTip(
+        tr("Export connections to a xml file for Zet7") + QStringLiteral(" [Ctrl+X]."));
 
     deletePasswordAct->setText(tr("Delete stored password"));
     deletePasswordAct->setShortcut(QKeySequence(tr("Del")));
     deletePasswordAct->setStatusTip(tr("Delete locally stored password for selected connections"));
-    deletePasswordAct->setToolTip(tr("Delete locally stored password for selected connections")
-                                  + QStringLiteral(" [Del]."));
+    deletePasswordAct->setToolTip(
+        tr("Delete locally stored password for selected connections") + QStringLiteral(" [Del]."));
 }
 
 void MainWindow::updateActions()
 {
-    const QModelIndexList rows = deviceView->selectionModel()->selectedRows(DeviceModel::ColumnIpAddress);
+    const QModelIndexList rows
+        = deviceView->selectionModel()->selectedRows(DeviceModel::ColumnIpAddress);
     int count = rows.count();
     const bool single = count == 1;
     bool editEnabled = single;
@@ -160,7 +166,8 @@ void MainWindow::updateActions()
     bool deleteEnabled = single;
 
     for (const QModelIndex &ipIndex : rows) {
-        const QString name = ipIndex.siblingAtColumn(DeviceModel::ColumnDeviceName).data().toString();
+        const QString name
+            = ipIndex.siblingAtColumn(DeviceModel::ColumnDeviceName).data().toString();
         if (ipIndex.data().isNull() || name.isEmpty()) {
             editEnabled = false;
             webEnabled = false;
@@ -186,19 +193,21 @@ void MainWindow::deviceViewPopup(QContextMenuEvent *event)
 void MainWindow::launchBrowser()
 {
     const QString ipAddress = deviceView->currentRowText(DeviceModel::ColumnIpAddress);
-    QDesktopServices::openUrl(QUrl(QStringLiteral("http://%1/index.cgi").arg(ipAddress), QUrl::TolerantMode));
+    QDesktopServices::openUrl(
+        QUrl(QStringLiteral("http://%1/index.cgi").arg(ipAddress), QUrl::TolerantMode));
 }
 
 void MainWindow::deleteStoredPassword()
 {
-    const QMessageBox::StandardButton answer =
-        QMessageBox::question(this, tr("Store deleted password"),
-                              tr("Do you really want to delete stored password for selected connections?"),
-                              QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::NoButton);
+    const QMessageBox::StandardButton answer
+        = QMessageBox::question(this, tr("Store deleted password"),
+            tr("Do you really want to delete stored password for selected connections?"),
+            QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::NoButton);
     if (answer != QMessageBox::Ok)
         return;
 
-    const QModelIndexList rows = deviceView->selectionModel()->selectedRows(DeviceModel::ColumnMacAddress);
+    const QModelIndexList rows
+        = deviceView->selectionModel()->selectedRows(DeviceModel::ColumnMacAddress);
     for (const QModelIndex &macIndex : rows) {
         const QString macAddress = macIndex.data().toString();
         if (hasLoginData(macAddress))
@@ -229,9 +238,9 @@ QStringList MainWindow::loadLoginData(QString macAddress)
 void MainWindow::scan()
 {
     if (!transceiver->bindSocket()) {
-        QMessageBox::critical(
-            this, tr("Scan devices"),
-            tr("Could not bind socket! Please check if another application instance is already running!"),
+        QMessageBox::critical(this, tr("Scan devices"),
+            tr("Could not bind socket! Please check if another application instance is already "
+               "running!"),
             QMessageBox::Ok, QMessageBox::NoButton);
         return;
     }
@@ -251,10 +260,12 @@ void MainWindow::checkDeviceCount()
     if (deviceModel->rowCount() > 0) {
         const InformationIncomplete incomplete;
         for (int row = 0; row < deviceModel->rowCount(); ++row) {
-            for (int column = DeviceModel::ColumnDeviceName; column <= DeviceModel::ColumnMacAddress; ++column) {
+            for (int column = DeviceModel::ColumnDeviceName;
+                 column <= DeviceModel::ColumnMacAddress; ++column) {
                 if (deviceModel->index(row, column).data().toString().isEmpty()) {
-                    deviceModel->setStatus(deviceModel->index(row, DeviceModel::ColumnMacAddress).data().toString(),
-                                           incomplete);
+                    deviceModel->setStatus(
+                        deviceModel->index(row, DeviceModel::ColumnMacAddress).data().toString(),
+                        incomplete);
                     break;
                 }
             }
@@ -263,8 +274,8 @@ void MainWindow::checkDeviceCount()
     }
 
     if (!isOlderWindows()) {
-        QMessageBox::information(this, QStringLiteral("Quorvel Device Finder"), tr("No devices found!"),
-                                 QMessageBox::Ok, QMessageBox::NoButton);
+        QMessageBox::information(this, QStringLiteral("Quorvel Device Finder"),
+            tr("No devices found!"), QMessageBox::Ok, QMessageBox::NoButton);
         return;
     }
 
@@ -272,14 +283,13 @@ void MainWindow::checkDeviceCount()
     QStringList names;
     for (const QString &entry : entries)
         names << entry.split(QLatin1Char('|')).value(2);
-    const QString ipAddress =
-        entries.isEmpty() ? QStringLiteral("0.0.0.0") : entries.first().split(QLatin1Char('|')).value(1);
+    const QString ipAddress = entries.isEmpty() ? QStringLiteral("0.0.0.0")
+                                                : entries.first().split(QLatin1Char('|')).value(1);
 
     bool accepted = false;
-    const QString name = QInputDialog::getItem(
-        this, QStringLiteral("Scan/Refresh"),
-        tr("No device replied on %1.<p>Try another network interface or cancel?").arg(ipAddress), names, 0,
-        false, &accepted, Qt::WindowCloseButtonHint, Qt::ImhNone);
+    const QString name = QInputDialog::getItem(this, QStringLiteral("Scan/Refresh"),
+        tr("No device replied on %1.<p>Try another network interface or cancel?").arg(ipAddress),
+        names, 0, false, &accepted, Qt::WindowCloseButtonHint, Qt::ImhNone);
     if (!accepted)
         return;
     transceiver->selectInterface(name);

@@ -3,7 +3,8 @@
 #include "singleinstance.h"
 
 SingleApplication::SingleApplication(int &argc, char **argv)
-    : QApplication(argc, argv), instance(new SingleInstance(SingleInstance::defaultIdentity(), this))
+    : QApplication(argc, argv)
+    , instance(new SingleInstance(SingleInstance::defaultIdentity(), this))
 {
     connect(instance, &SingleInstance::messageReceived, this, &SingleApplication::messageReceived);
 }

@@ -62,9 +62,9 @@ QByteArray userId()
 } // namespace
 
 SingleInstance::SingleInstance(const QString &identity, QObject *parent)
-    : QObject(parent), id(identity)
-{
-}
+    : QObject(parent)
+    , id(identity)
+{ }
 
 SingleInstance::~SingleInstance()
 {
@@ -87,7 +87,7 @@ QString SingleInstance::identityFor(const QString &executablePath)
     hash.addData(path.toUtf8());
     hash.addData("\n" + userId() + "\n" + loginSession());
     return QStringLiteral("quorvel-device-finder-")
-           + QString::fromLatin1(hash.result().toHex().left(16));
+        + QString::fromLatin1(hash.result().toHex().left(16));
 }
 
 QString SingleInstance::lockFilePath() const
@@ -198,7 +198,8 @@ bool SingleInstance::sendMessage(const QString &message, int timeout)
     QDeadlineTimer deadline(timeout);
     QLocalSocket socket;
     // The first instance may hold the lock but not listen yet: keep trying.
-    forever {
+    forever
+    {
         socket.connectToServer(serverName());
         if (socket.waitForConnected(int(deadline.remainingTime())))
             break;

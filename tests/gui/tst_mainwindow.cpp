@@ -1,5 +1,5 @@
-#include "devicereplies.h"
 #include "devicemodel.h"
+#include "devicereplies.h"
 #include "devicetableview.h"
 #include "mainwindow.h"
 #include "mainwindowtester.h"
@@ -41,7 +41,7 @@ QStringList storedMacs()
 // Presses `button` on the next message box that opens; the box runs its own
 // loop, so this has to be armed before the call that shows it.
 void answerNextMessageBox(QMessageBox::StandardButton button, QString *seenText = nullptr,
-                          QMessageBox::Icon *seenIcon = nullptr)
+    QMessageBox::Icon *seenIcon = nullptr)
 {
     TestSupport::whenModalShown([button, seenText, seenIcon](QWidget *modal) {
         auto *box = qobject_cast<QMessageBox *>(modal);
@@ -103,7 +103,8 @@ private slots:
     void transceiverWarning_showsWarningBox();
 
 private:
-    void addDevice(const QString &mac, const QString &name, const QString &ipAddress = QStringLiteral("127.0.0.5"));
+    void addDevice(const QString &mac, const QString &name,
+        const QString &ipAddress = QStringLiteral("127.0.0.5"));
     void selectRows(const QList<int> &rows);
 
     std::unique_ptr<TestSupport::TemporarySettings> settings;
@@ -119,7 +120,8 @@ void MainWindowTest::init()
     tester = std::make_unique<MainWindowTester>(*window);
     sent.clear();
     // Nothing this test does may reach a network.
-    tester->transceiver()->setSendHookForTesting([this](const QByteArray &datagram) { sent << datagram; });
+    tester->transceiver()->setSendHookForTesting(
+        [this](const QByteArray &datagram) { sent << datagram; });
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
 }
@@ -139,7 +141,8 @@ void MainWindowTest::addDevice(const QString &mac, const QString &name, const QS
             DeviceReplies::deviceInfo(mac, 0, QStringLiteral("21"), QStringLiteral("1.8.0"), name));
     // Loopback addresses only: nothing here is meant to be reached.
     if (!ipAddress.isNull())
-        model->onDeviceReplyReceived(DeviceReplies::networkConfig(mac, 0, QStringLiteral("host-") + mac.right(2), ipAddress));
+        model->onDeviceReplyReceived(DeviceReplies::networkConfig(
+            mac, 0, QStringLiteral("host-") + mac.right(2), ipAddress));
 }
 
 void MainWindowTest::selectRows(const QList<int> &rows)
@@ -148,9 +151,10 @@ void MainWindowTest::selectRows(const QList<int> &rows)
     selection->clearSelection();
     for (int row : rows)
         selection->select(tester->deviceModel()->index(row, 0),
-                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
+            QItemSelectionModel::Select | QItemSelectionModel::Rows);
     if (!rows.isEmpty())
-        selection->setCurrentIndex(tester->deviceModel()->index(rows.first(), 0), QItemSelectionModel::NoUpdate);
+        selection->setCurrentIndex(
+            tester->deviceModel()->index(rows.first(), 0), QItemSelectionModel::NoUpdate);
 }
 
 // ---- Construction
@@ -164,7 +168,7 @@ void MainWindowTest::construction_titleWidthsAndTimer()
     QVERIFY(window->statusBar());
 
     const QHeaderView *columns = tester->deviceView()->horizontalHeader();
-    const QList<int> widths{100, 70, 130, 120, 70, 120};
+    const QList<int> widths { 100, 70, 130, 120, 70, 120 };
     for (int column = 0; column < widths.size(); ++column)
         QCOMPARE(columns->sectionSize(column), widths.at(column));
 
@@ -180,7 +184,7 @@ void MainWindowTest::construction_titleWidthsAndTimer()
 void MainWindowTest::toolBarAndContextMenu_holdTheActionsInOrder()
 {
     QCOMPARE(tester->toolBar()->actions(),
-             (QList<QAction *>{tester->scanAct(), tester->editAct(), tester->aboutAct()}));
+        (QList<QAction *> { tester->scanAct(), tester->editAct(), tester->aboutAct() }));
     QCOMPARE(tester->toolBar()->toolButtonStyle(), Qt::ToolButtonTextBesideIcon);
 
     const QList<QAction *> menu = tester->contextMenu()->actions();
@@ -208,20 +212,36 @@ void MainWindowTest::actionTexts_data()
     QTest::addColumn<QString>("statusTip");
     QTest::addColumn<QString>("toolTip");
 
-    QTest::newRow("scan") << "scan" << "Scan / Refresh" << "F5" << QKeySequence(Qt::Key_F5)
-                          << "Detect and list devices in network" << "Detect and list devices in network [F5]";
-    QTest::newRow("edit") << "edit" << "Edit network settings" << "Ctrl+E" << QKeySequence(Qt::CTRL | Qt::Key_E)
-                          << "Edit currently selected device" << "Edit currently selected device [Ctrl+E]";
-    QTest::newRow("about") << "about" << "About" << "" << QKeySequence() << "" << "About";
-    QTest::newRow("web") << "web" << "Open in web browser" << "Ctrl+W" << QKeySequence(Qt::CTRL | Qt::Key_W)
-                         << "Open currently selected device in a web browser (works only if device is properly "
-                            "configured)"
-                         << "Open currently selected device in a web browser [Ctrl+W]. Works only if device is "
-                            "properly configured.";
-    QTest::newRow("export") << "export" << "Export connection for Zet7" << "Ctrl+X"
-                            << QKeySequence(Qt::CTRL | Qt::Key_X) << "Export connections to a xml file for Zet7"
+    QTest::newRow("scan") << "scan"
+                          << "Scan / Refresh"
+                          << "F5" << QKeySequence(Qt::Key_F5)
+                          << "Detect and list devices in network"
+                          << "Detect and list devices in network [F5]";
+    QTest::newRow("edit") << "edit"
+                          << "Edit network settings"
+                          << "Ctrl+E" << QKeySequence(Qt::CTRL | Qt::Key_E)
+                          << "Edit currently selected device"
+                          << "Edit currently selected device [Ctrl+E]";
+    QTest::newRow("about") << "about"
+                           << "About"
+                           << "" << QKeySequence() << ""
+                           << "About";
+    QTest::newRow("web")
+        << "web"
+        << "Open in web browser"
+        << "Ctrl+W" << QKeySequence(Qt::CTRL | Qt::Key_W)
+        << "Open currently selected device in a web browser (works only if device is properly "
+           "configured)"
+        << "Open currently selected device in a web browser [Ctrl+W]. Works only if device is "
+           "properly configured.";
+    QTest::newRow("export") << "export"
+                            << "Export connection for Zet7"
+                            << "Ctrl+X" << QKeySequence(Qt::CTRL | Qt::Key_X)
+                            << "Export connections to a xml file for Zet7"
                             << "Export connections to a xml file for Zet7 [Ctrl+X].";
-    QTest::newRow("delete") << "delete" << "Delete stored password" << "Del" << QKeySequence(Qt::Key_Delete)
+    QTest::newRow("delete") << "delete"
+                            << "Delete stored password"
+                            << "Del" << QKeySequence(Qt::Key_Delete)
                             << "Delete locally stored password for selected connections"
                             << "Delete locally stored password for selected connections [Del].";
 }
@@ -235,10 +255,12 @@ void MainWindowTest::actionTexts()
     QFETCH(QString, statusTip);
     QFETCH(QString, toolTip);
 
-    const QHash<QString, QAction *> actions{
-        {QStringLiteral("scan"), tester->scanAct()},     {QStringLiteral("edit"), tester->editAct()},
-        {QStringLiteral("about"), tester->aboutAct()},   {QStringLiteral("web"), tester->webAct()},
-        {QStringLiteral("export"), tester->exportAct()}, {QStringLiteral("delete"), tester->deletePasswordAct()}};
+    const QHash<QString, QAction *> actions { { QStringLiteral("scan"), tester->scanAct() },
+        { QStringLiteral("edit"), tester->editAct() },
+        { QStringLiteral("about"), tester->aboutAct() },
+        { QStringLiteral("web"), tester->webAct() },
+        { QStringLiteral("export"), tester->exportAct() },
+        { QStringLiteral("delete"), tester->deletePasswordAct() } };
     QAction *act = actions.value(action);
     QVERIFY(act);
     QCOMPARE(act->text(), text);
@@ -284,10 +306,12 @@ void MainWindowTest::singleRow_data()
     QTest::addColumn<bool>("exportable");
     QTest::addColumn<bool>("remove");
 
-    QTest::newRow("complete device") << "Lumaboard-III" << true << false << true << true << true << false;
-    QTest::newRow("with stored login") << "Lumaboard-III" << true << true << true << true << true << true;
-    QTest::newRow("QuorvelNET is not exported") << "QuorvelNET-4.3" << true << false << true << true << false
-                                                << false;
+    QTest::newRow("complete device")
+        << "Lumaboard-III" << true << false << true << true << true << false;
+    QTest::newRow("with stored login")
+        << "Lumaboard-III" << true << true << true << true << true << true;
+    QTest::newRow("QuorvelNET is not exported")
+        << "QuorvelNET-4.3" << true << false << true << true << false << false;
     QTest::newRow("other Quorvel names count for export")
         << "Quorvel-Lite" << true << false << true << true << true << false;
     QTest::newRow("empty name") << "" << true << true << false << false << false << true;
@@ -309,7 +333,7 @@ void MainWindowTest::singleRow()
     addDevice(mac, name, withIp ? QStringLiteral("127.0.0.5") : QString());
     QCOMPARE(tester->deviceModel()->rowCount(), 2);
 
-    selectRows({1});
+    selectRows({ 1 });
     QTEST(tester->editAct()->isEnabled(), "edit");
     QTEST(tester->webAct()->isEnabled(), "web");
     QTEST(tester->exportAct()->isEnabled(), "exportable");
@@ -326,13 +350,13 @@ void MainWindowTest::twoRows_disableSingleRowCommands()
     addDevice(QStringLiteral("00:50:C2:00:00:02"), QStringLiteral("Lumaboard-4.3"));
     addDevice(QStringLiteral("00:50:C2:00:00:03"), QStringLiteral("QuorvelNET-4.3"));
 
-    selectRows({0, 1});
+    selectRows({ 0, 1 });
     QVERIFY(!tester->editAct()->isEnabled());
     QVERIFY(!tester->webAct()->isEnabled());
     QVERIFY(!tester->deletePasswordAct()->isEnabled());
     QVERIFY(tester->exportAct()->isEnabled());
 
-    selectRows({0, 2});
+    selectRows({ 0, 2 });
     QVERIFY(!tester->exportAct()->isEnabled());
 }
 
@@ -341,7 +365,7 @@ void MainWindowTest::statusChange_aloneDoesNotReevaluate()
     const QString mac = QStringLiteral("00:50:C2:00:00:01");
     storeLogin(mac);
     addDevice(mac, QStringLiteral("Lumaboard-III"));
-    selectRows({0});
+    selectRows({ 0 });
     QVERIFY(tester->deletePasswordAct()->isEnabled());
 
     QSettings(QStringLiteral("Korvex"), QStringLiteral("Quorvel Device Finder"))
@@ -362,20 +386,21 @@ void MainWindowTest::deleteStoredPassword_cancelKeepsEverything()
     const QString mac = QStringLiteral("00:50:C2:00:00:01");
     storeLogin(mac);
     addDevice(mac, QStringLiteral("Lumaboard-III"));
-    selectRows({0});
+    selectRows({ 0 });
     QVERIFY(tester->deletePasswordAct()->isEnabled());
 
     QString seen;
     answerNextMessageBox(QMessageBox::Cancel, &seen);
     tester->deletePasswordAct()->trigger();
-    QCOMPARE(seen, QStringLiteral("Store deleted password|Do you really want to delete stored password for "
-                                  "selected connections?"));
-    QCOMPARE(storedMacs(), QStringList{mac});
+    QCOMPARE(seen,
+        QStringLiteral("Store deleted password|Do you really want to delete stored password for "
+                       "selected connections?"));
+    QCOMPARE(storedMacs(), QStringList { mac });
     QVERIFY(tester->deletePasswordAct()->isEnabled());
 
     answerNextMessageBox(QMessageBox::Escape);
     tester->deletePasswordAct()->trigger();
-    QCOMPARE(storedMacs(), QStringList{mac});
+    QCOMPARE(storedMacs(), QStringList { mac });
     QVERIFY(tester->deletePasswordAct()->isEnabled());
 }
 
@@ -387,23 +412,23 @@ void MainWindowTest::deleteStoredPassword_okRemovesSelectedEntries()
     storeLogin(other);
     addDevice(mac, QStringLiteral("Lumaboard-III"));
     addDevice(other, QStringLiteral("Lumaboard-III"));
-    selectRows({0});
+    selectRows({ 0 });
 
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     answerNextMessageBox(QMessageBox::Ok, nullptr, &icon);
     tester->deletePasswordAct()->trigger();
     QCOMPARE(icon, QMessageBox::Question);
-    QCOMPARE(storedMacs(), QStringList{other});
+    QCOMPARE(storedMacs(), QStringList { other });
     QVERIFY(!tester->deletePasswordAct()->isEnabled());
 
     // Ok for a device without an entry: nothing removed, the action is disabled.
     const QString bare = QStringLiteral("00:50:C2:00:00:03");
     addDevice(bare, QStringLiteral("Cinaboard-M4"));
-    selectRows({2});
+    selectRows({ 2 });
     tester->deletePasswordAct()->setEnabled(true);
     answerNextMessageBox(QMessageBox::Ok);
     tester->deletePasswordAct()->trigger();
-    QCOMPARE(storedMacs(), QStringList{other});
+    QCOMPARE(storedMacs(), QStringList { other });
     QVERIFY(!tester->deletePasswordAct()->isEnabled());
 }
 
@@ -411,34 +436,37 @@ void MainWindowTest::launchBrowser_opensDeviceIndexPage()
 {
     UrlCatcher catcher;
     QDesktopServices::setUrlHandler(QStringLiteral("http"), &catcher, "open");
-    addDevice(QStringLiteral("00:50:C2:00:00:01"), QStringLiteral("Lumaboard-III"), QStringLiteral("127.0.0.5"));
-    addDevice(QStringLiteral("00:50:C2:00:00:02"), QStringLiteral("Lumaboard-III"), QStringLiteral("127.0.0.6"));
+    addDevice(QStringLiteral("00:50:C2:00:00:01"), QStringLiteral("Lumaboard-III"),
+        QStringLiteral("127.0.0.5"));
+    addDevice(QStringLiteral("00:50:C2:00:00:02"), QStringLiteral("Lumaboard-III"),
+        QStringLiteral("127.0.0.6"));
 
-    selectRows({1});
+    selectRows({ 1 });
     QVERIFY(tester->webAct()->isEnabled());
     tester->webAct()->trigger();
 
     // The shortcut reaches the same command.
     window->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(window.get()));
-    selectRows({0});
+    selectRows({ 0 });
     QTest::keyClick(window.get(), Qt::Key_W, Qt::ControlModifier);
 
     // The current row counts, even when another row is selected.
-    tester->deviceView()->selectionModel()->setCurrentIndex(tester->deviceModel()->index(1, 2),
-                                                            QItemSelectionModel::NoUpdate);
+    tester->deviceView()->selectionModel()->setCurrentIndex(
+        tester->deviceModel()->index(1, 2), QItemSelectionModel::NoUpdate);
     tester->launchBrowser();
     QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
 
-    QCOMPARE(catcher.urls, (QList<QUrl>{QUrl(QStringLiteral("http://127.0.0.6/index.cgi")),
-                                        QUrl(QStringLiteral("http://127.0.0.5/index.cgi")),
-                                        QUrl(QStringLiteral("http://127.0.0.6/index.cgi"))}));
+    QCOMPARE(catcher.urls,
+        (QList<QUrl> { QUrl(QStringLiteral("http://127.0.0.6/index.cgi")),
+            QUrl(QStringLiteral("http://127.0.0.5/index.cgi")),
+            QUrl(QStringLiteral("http://127.0.0.6/index.cgi")) }));
 }
 
 void MainWindowTest::popup_showsMenuAtEventPosition()
 {
     addDevice(QStringLiteral("00:50:C2:00:00:01"), QStringLiteral("Lumaboard-III"));
-    selectRows({0});
+    selectRows({ 0 });
     const QPoint global = window->mapToGlobal(QPoint(40, 60));
     QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(40, 60), global);
     emit tester->deviceView()->popup(&event);
@@ -466,8 +494,9 @@ void MainWindowTest::transceiverWarning_showsWarningBox()
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     answerNextMessageBox(QMessageBox::Ok, &seen, &icon);
     emit tester->transceiver()->warningMessage(QStringLiteral("Creating message header"),
-                                               QStringLiteral("Could not get a valid network interface!"));
-    QCOMPARE(seen, QStringLiteral("Creating message header|Could not get a valid network interface!"));
+        QStringLiteral("Could not get a valid network interface!"));
+    QCOMPARE(
+        seen, QStringLiteral("Creating message header|Could not get a valid network interface!"));
     QCOMPARE(icon, QMessageBox::Warning);
 }
 

@@ -52,18 +52,21 @@ void SingleInstanceTest::initTestCase()
     QVERIFY(runtimeDir.isValid());
     QVERIFY(homeDir.isValid());
     // Locks and sockets of this test never meet those of a program the user runs.
-    QFile::setPermissions(runtimeDir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner
-                                                 | QFileDevice::ExeOwner);
+    QFile::setPermissions(runtimeDir.path(),
+        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     qputenv("XDG_RUNTIME_DIR", runtimeDir.path().toLocal8Bit());
     finder = qEnvironmentVariable("QDF_FINDER");
 }
 
 QString SingleInstanceTest::uniqueIdentity()
 {
-    return QStringLiteral("tst-singleinstance-%1-%2").arg(QCoreApplication::applicationPid()).arg(++counter);
+    return QStringLiteral("tst-singleinstance-%1-%2")
+        .arg(QCoreApplication::applicationPid())
+        .arg(++counter);
 }
 
-std::future<bool> SingleInstanceTest::sendAsync(const QString &identity, const QString &message, int timeout)
+std::future<bool> SingleInstanceTest::sendAsync(
+    const QString &identity, const QString &message, int timeout)
 {
     return std::async(std::launch::async, [identity, message, timeout] {
         SingleInstance sender(identity);
@@ -85,9 +88,9 @@ void SingleInstanceTest::differentIdentities_bothRun()
 {
     // Copies in two folders: the path is part of the identity.
     QVERIFY(SingleInstance::identityFor(QStringLiteral("/opt/a/quorvel-device-finder"))
-            != SingleInstance::identityFor(QStringLiteral("/opt/b/quorvel-device-finder")));
+        != SingleInstance::identityFor(QStringLiteral("/opt/b/quorvel-device-finder")));
     QCOMPARE(SingleInstance::identityFor(QStringLiteral("/opt/a/quorvel-device-finder")),
-             SingleInstance::identityFor(QStringLiteral("/opt/a/quorvel-device-finder")));
+        SingleInstance::identityFor(QStringLiteral("/opt/a/quorvel-device-finder")));
 
     SingleInstance a(uniqueIdentity());
     SingleInstance b(uniqueIdentity());
@@ -188,8 +191,8 @@ void SingleInstanceTest::crashedOwner_leftoversAreRecovered()
     const qint64 deadPid = gone.processId() ? gone.processId() : 999999;
     QFile lock(probe.lockFilePath());
     QVERIFY(lock.open(QIODevice::WriteOnly));
-    lock.write(QByteArray::number(deadPid) + "\nquorvel-device-finder\n" + QSysInfo::machineHostName().toUtf8()
-               + "\n");
+    lock.write(QByteArray::number(deadPid) + "\nquorvel-device-finder\n"
+        + QSysInfo::machineHostName().toUtf8() + "\n");
     lock.close();
     QFile socketFile(probe.serverName());
     QVERIFY(socketFile.open(QIODevice::WriteOnly));

@@ -6,7 +6,9 @@
 class MainWindowTester
 {
 public:
-    explicit MainWindowTester(MainWindow &window) : window(window) {}
+    explicit MainWindowTester(MainWindow &window)
+        : window(window)
+    { }
 
     QFrame *centralFrame() const { return window.centralFrame; }
     DeviceTableView *deviceView() const { return window.deviceView; }
@@ -31,14 +33,26 @@ public:
     void checkDeviceCount() { window.checkDeviceCount(); }
     void deviceViewPopup(QContextMenuEvent *event) { window.deviceViewPopup(event); }
     void updateActions() { window.updateActions(); }
-    void onTranscvrWarning(const QString &title, const QString &msg) { window.onTranscvrWarning(title, msg); }
-    void onAppTextBrowserAnchorClicked(const QUrl &url) { window.onAppTextBrowserAnchorClicked(url); }
-    void showAboutDialog(const QString &text, const QStringList &products) { window.showAboutDialog(text, products); }
+    void onTranscvrWarning(const QString &title, const QString &msg)
+    {
+        window.onTranscvrWarning(title, msg);
+    }
+    void onAppTextBrowserAnchorClicked(const QUrl &url)
+    {
+        window.onAppTextBrowserAnchorClicked(url);
+    }
+    void showAboutDialog(const QString &text, const QStringList &products)
+    {
+        window.showAboutDialog(text, products);
+    }
     QTextBrowser *createAppTextBrowser(const QString &text, const QStringList &products)
     {
         return window.createAppTextBrowser(text, products);
     }
-    QStringList loadLoginData(const QString &macAddress) { return window.loadLoginData(macAddress); }
+    QStringList loadLoginData(const QString &macAddress)
+    {
+        return window.loadLoginData(macAddress);
+    }
 
 private:
     MainWindow &window;
