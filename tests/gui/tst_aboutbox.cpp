@@ -2,6 +2,7 @@
 #include "mainwindowtester.h"
 #include "modal.h"
 #include "testsupport.h"
+#include "urlcatcher.h"
 
 #include <QDesktopServices>
 #include <QDialog>
@@ -25,17 +26,6 @@ QPushButton *okButton(QWidget *dialog)
 }
 
 } // namespace
-
-class UrlCatcher : public QObject
-{
-    Q_OBJECT
-
-public:
-    QList<QUrl> urls;
-
-public slots:
-    void open(const QUrl &url) { urls << url; }
-};
 
 class tst_AboutBox : public QObject
 {
@@ -132,7 +122,7 @@ void tst_AboutBox::qtLink_opensAboutQtOnTopOfTheBox()
 
 void tst_AboutBox::otherLinks_goToTheDesktopHandler()
 {
-    UrlCatcher catcher;
+    TestSupport::UrlCatcher catcher;
     QDesktopServices::setUrlHandler(QStringLiteral("https"), &catcher, "open");
     QDesktopServices::setUrlHandler(QStringLiteral("veltrano"), &catcher, "open");
 

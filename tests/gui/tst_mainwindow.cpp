@@ -6,6 +6,7 @@
 #include "modal.h"
 #include "packettransceiver.h"
 #include "testsupport.h"
+#include "urlcatcher.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -59,17 +60,6 @@ void answerNextMessageBox(QMessageBox::StandardButton button, QString *seenText 
             box->button(button)->click();
     });
 }
-
-class UrlCatcher : public QObject
-{
-    Q_OBJECT
-
-public:
-    QList<QUrl> urls;
-
-public slots:
-    void open(const QUrl &url) { urls << url; }
-};
 
 } // namespace
 
@@ -434,7 +424,7 @@ void MainWindowTest::deleteStoredPassword_okRemovesSelectedEntries()
 
 void MainWindowTest::launchBrowser_opensDeviceIndexPage()
 {
-    UrlCatcher catcher;
+    TestSupport::UrlCatcher catcher;
     QDesktopServices::setUrlHandler(QStringLiteral("http"), &catcher, "open");
     addDevice(QStringLiteral("00:50:C2:00:00:01"), QStringLiteral("Lumaboard-III"),
         QStringLiteral("127.0.0.5"));
