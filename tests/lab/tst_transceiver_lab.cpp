@@ -150,6 +150,15 @@ const QByteArray TwoDevices = R"([
    "user": "admin", "password": "admin"}
 ])";
 
+// The scan's two broadcasts, with the window's pause between them (none for 0).
+void broadcastScan(PacketTransceiver &transceiver, int pauseMs)
+{
+    transceiver.getDeviceInfo(Broadcast);
+    if (pauseMs > 0)
+        transceiver.pauseAndQueueReplies(pauseMs);
+    transceiver.getNetworkConfig(Broadcast);
+}
+
 } // namespace
 
 class tst_TransceiverLab : public QObject
@@ -392,9 +401,7 @@ void tst_TransceiverLab::scan_repliesDeliveredWholeAndOwnBroadcastsDropped()
     PacketTransceiver transceiver;
     QVERIFY(transceiver.bindSocket());
     QSignalSpy replies(&transceiver, &PacketTransceiver::replyReceived);
-    transceiver.getDeviceInfo(Broadcast);
-    transceiver.pauseAndQueueReplies(100);
-    transceiver.getNetworkConfig(Broadcast);
+    broadcastScan(transceiver, 100);
     QTRY_COMPARE_WITH_TIMEOUT(replies.size(), 4, 10000);
     QTest::qWait(200);
     QCOMPARE(replies.size(), 4);
@@ -503,10 +510,7 @@ void tst_TransceiverLab::burst_thousandDevicesAllDelivered()
     QVERIFY(transceiver.bindSocket());
     QSignalSpy replies(&transceiver, &PacketTransceiver::replyReceived);
 
-    transceiver.getDeviceInfo(Broadcast);
-    if (pauseMs > 0)
-        transceiver.pauseAndQueueReplies(pauseMs);
-    transceiver.getNetworkConfig(Broadcast);
+    broadcastScan(transceiver, pauseMs);
     QTRY_COMPARE_WITH_TIMEOUT(replies.size(), 2000, 30000);
     QTest::qWait(200);
     QCOMPARE(replies.size(), 2000);
@@ -529,9 +533,7 @@ void tst_TransceiverLab::foreignFlood_opensOneBoxAndKeepsDelivering()
     QVERIFY(transceiver.bindSocket());
     QSignalSpy replies(&transceiver, &PacketTransceiver::replyReceived);
 
-    transceiver.getDeviceInfo(Broadcast);
-    transceiver.pauseAndQueueReplies(100);
-    transceiver.getNetworkConfig(Broadcast);
+    broadcastScan(transceiver, 100);
     // The foreign datagrams travel between the replies, so all 10,000 have been
     // read once the last reply is delivered.
     QTRY_COMPARE_WITH_TIMEOUT(replies.size(), 40, 60000);
