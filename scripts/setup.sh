@@ -3,7 +3,12 @@
 set -euo pipefail
 
 QDF_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-QDF_PACKAGES=(g++ make cmake pkg-config qtbase5-dev qtbase5-dev-tools libqt5svg5-dev iproute2)
+# One line per purpose, so that the reason for each package stays beside it.
+QDF_PACKAGES=(
+    g++ make cmake pkg-config                       # the build
+    qtbase5-dev qtbase5-dev-tools libqt5svg5-dev    # Qt, with SVG icons
+    iproute2                                        # the network lab
+)
 
 qdf_install_packages() {
     local missing=() pkg
