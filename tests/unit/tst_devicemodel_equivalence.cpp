@@ -1,6 +1,7 @@
 #include "datagram.h"
 #include "devicemodel.h"
 #include "devicereplies.h"
+#include "devicetabledump.h"
 #include "logindata.h"
 #include "manualdeviceclock.h"
 #include "referencedevicemodel.h"
@@ -13,6 +14,7 @@
 
 #include <functional>
 
+using TestSupport::describeCell;
 using TestSupport::ReferenceDeviceModel;
 
 namespace {
@@ -57,51 +59,6 @@ private:
     QTemporaryDir fast;
     QTemporaryDir reference;
 };
-
-QString describeIcon(const QStandardItem *cell)
-{
-    const QVariant decoration = cell->data(Qt::DecorationRole);
-    if (!decoration.isValid())
-        return QStringLiteral("unset");
-    const QIcon icon = decoration.value<QIcon>();
-    if (icon.cacheKey() == 0)
-        return QStringLiteral("null");
-    for (const char *path : { ":/ok", ":/scan", ":/warning" }) {
-        if (icon.cacheKey() == resourceIcon(QString::fromLatin1(path)).cacheKey())
-            return QString::fromLatin1(path);
-    }
-    return QStringLiteral("other");
-}
-
-QString describeVariant(const QVariant &value)
-{
-    if (!value.isValid())
-        return QStringLiteral("unset");
-    switch (value.userType()) {
-    case QMetaType::QTime:
-        return value.toTime().isNull() ? QStringLiteral("null time")
-                                       : value.toTime().toString(QStringLiteral("HH:mm:ss.zzz"));
-    case QMetaType::QByteArray:
-        return QString::fromLatin1(value.toByteArray().toHex());
-    default:
-        return QStringLiteral("%1:%2").arg(QString::fromLatin1(value.typeName()), value.toString());
-    }
-}
-
-// Everything a user or another part of the program can see of a cell.
-QStringList describeCell(const QStandardItem *cell)
-{
-    if (!cell)
-        return { QStringLiteral("no item") };
-    QStringList d;
-    d << describeVariant(cell->data(Qt::DisplayRole)) << describeIcon(cell)
-      << describeVariant(cell->data(Qt::ToolTipRole));
-    if (cell->column() == DeviceModel::ColumnMacAddress) {
-        for (int role = DeviceModel::RawConfigRole; role <= DeviceModel::ProductTypeRole; ++role)
-            d << describeVariant(cell->data(role));
-    }
-    return d;
-}
 
 } // namespace
 
