@@ -78,7 +78,8 @@ void checkFilled(const QByteArray &datagram)
     for (int i = 0; i < expected.size(); ++i)
         check(addressEdits().at(i)->text() == expected.at(i),
             QStringLiteral("address field %1 differs from the reply's").arg(i));
-    check(dialog->domainEdit->text() == s.domain, QStringLiteral("domain differs from the reply's"));
+    check(
+        dialog->domainEdit->text() == s.domain, QStringLiteral("domain differs from the reply's"));
 
     const int dhcp = s.dhcp.toInt(nullptr, 10);
     check(dialog->ipConfComboBox->currentIndex() == (dhcp == 0 || dhcp == 1 ? dhcp : -1),
@@ -100,7 +101,8 @@ void checkApply()
     check(isCompleteAddress(dialog->ipAddressEdit->text())
             && isCompleteAddress(dialog->subnetMaskEdit->text()),
         QStringLiteral("Apply accepted an incomplete static address"));
-    for (QLineEdit *edit : { dialog->gatewayEdit, dialog->primaryDnsEdit, dialog->secondaryDnsEdit })
+    for (QLineEdit *edit :
+        { dialog->gatewayEdit, dialog->primaryDnsEdit, dialog->secondaryDnsEdit })
         check(edit->text().isEmpty() || isCompleteAddress(edit->text()),
             QStringLiteral("Apply accepted an incomplete optional address"));
 }

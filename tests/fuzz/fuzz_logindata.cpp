@@ -30,7 +30,8 @@ void checkRoundTrip(const QByteArray &input)
     QStringList expected;
     bool separator = false;
     for (int i = 0; i < 3; ++i) {
-        const QByteArray bytes = i < 2 ? pieces.at(i) : input.mid(pieces.at(0).size() + pieces.at(1).size() + 2);
+        const QByteArray bytes
+            = i < 2 ? pieces.at(i) : input.mid(pieces.at(0).size() + pieces.at(1).size() + 2);
         const QString part = QString::fromUtf8(bytes);
         QString stored = part;
         // Every UTF-16 unit outside Latin-1 is stored as a question mark.

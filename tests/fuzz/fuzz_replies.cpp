@@ -134,7 +134,7 @@ public:
             const QString mac = macText();
             const QString user = in.shortText();
             const QString password = in.shortText();
-            fast.pendingLoginData = QStringList{ mac, user, password };
+            fast.pendingLoginData = QStringList { mac, user, password };
             reference.pendingLoginData = fast.pendingLoginData;
             break;
         }
@@ -193,8 +193,8 @@ private:
 
     QByteArray builtReply()
     {
-        static const quint32 statuses[] = { Datagram::StatusOk, Datagram::StatusOk, 1,
-            Datagram::StatusAuthorizationFailed };
+        static const quint32 statuses[]
+            = { Datagram::StatusOk, Datagram::StatusOk, 1, Datagram::StatusAuthorizationFailed };
         const quint8 kind = in.byte();
         const quint32 status = statuses[in.byte() % 4];
         const QString mac = macText();
@@ -261,7 +261,10 @@ private:
             const QString mac = fast.item(row, DeviceModel::ColumnMacAddress)->text();
             // One row per device: no other row's MAC matches this one.
             check(fast.findRow(mac) == row,
-                QStringLiteral("row %1 (%2) is found at row %3").arg(row).arg(mac).arg(fast.findRow(mac)));
+                QStringLiteral("row %1 (%2) is found at row %3")
+                    .arg(row)
+                    .arg(mac)
+                    .arg(fast.findRow(mac)));
             for (int other = row + 1; other < rows; ++other) {
                 const QString otherMac = fast.item(other, DeviceModel::ColumnMacAddress)->text();
                 check(QString::compare(mac, otherMac, Qt::CaseInsensitive) != 0,

@@ -15,7 +15,8 @@ class FuzzReader
 {
 public:
     FuzzReader(const uint8_t *data, size_t size)
-        : data(data), size(size)
+        : data(data)
+        , size(size)
     { }
 
     bool atEnd() const { return pos >= size; }
@@ -29,16 +30,10 @@ public:
     }
 
     // Two length bytes, then at most that many bytes.
-    QByteArray block()
-    {
-        return take(uint16());
-    }
+    QByteArray block() { return take(uint16()); }
 
     // One length byte (up to 63), then the bytes as UTF-8.
-    QString shortText()
-    {
-        return QString::fromUtf8(take(byte() % 64));
-    }
+    QString shortText() { return QString::fromUtf8(take(byte() % 64)); }
 
 private:
     QByteArray take(size_t n)

@@ -121,8 +121,22 @@ QMap<QString, QByteArray> replySeeds()
         FuzzWriter w;
         raw(w, networkConfig("0a:1b:2c:3d:4e:5f"));
         raw(w, deviceInfo(MacA));
-        w.byte(BuiltReply).byte(0).byte(0).byte(KnownMac).byte(3).shortText("x").shortText("").shortText("1");
-        w.byte(BuiltReply).byte(1).byte(0).byte(KnownMac).byte(4).shortText("7").shortText("1").shortText("k");
+        w.byte(BuiltReply)
+            .byte(0)
+            .byte(0)
+            .byte(KnownMac)
+            .byte(3)
+            .shortText("x")
+            .shortText("")
+            .shortText("1");
+        w.byte(BuiltReply)
+            .byte(1)
+            .byte(0)
+            .byte(KnownMac)
+            .byte(4)
+            .shortText("7")
+            .shortText("1")
+            .shortText("k");
         w.byte(RequestNotice).byte(1).byte(RowMac | 0x10).byte(0);
         tick(w, 3200);
         seeds["letter_case"] = w.bytes();
@@ -134,7 +148,9 @@ QMap<QString, QByteArray> replySeeds()
         raw(w, foreign);
         raw(w, withDest(networkConfig(MacA), QStringLiteral("02:00:00:00:00:02")));
         raw(w, withDest(deviceInfo(MacB), QString()));
-        raw(w, withDest(bare(Datagram::GetNetworkConfig, MacA), QString::fromLatin1(Datagram::BroadcastMac)));
+        raw(w,
+            withDest(bare(Datagram::GetNetworkConfig, MacA),
+                QString::fromLatin1(Datagram::BroadcastMac)));
         raw(w, networkConfig(MacC).left(150));
         raw(w, networkConfig(MacC).left(Datagram::Header::Size - 1));
         seeds["acceptance"] = w.bytes();
@@ -227,9 +243,10 @@ QMap<QString, QByteArray> loginSeeds()
     seeds["not_base64"] = "not*base64!";
     seeds["record"] = (MacA + QStringLiteral("\1admin\1secret")).toUtf8().replace('\1', '\0');
     seeds["record_separator"] = QByteArray("AA:BB:CC:DD:EE:01\1u\1p|q").replace('\1', '\0');
-    seeds["record_not_latin1"] = QStringLiteral("K1\1J\u00fcrgen\1\u043a\u043b\u044e\u0447\U0001F511")
-                                     .toUtf8()
-                                     .replace('\1', '\0');
+    seeds["record_not_latin1"]
+        = QStringLiteral("K1\1J\u00fcrgen\1\u043a\u043b\u044e\u0447\U0001F511")
+              .toUtf8()
+              .replace('\1', '\0');
     seeds["record_empty"] = QByteArray(2, '\0');
     return seeds;
 }
