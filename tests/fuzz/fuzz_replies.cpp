@@ -27,12 +27,22 @@ namespace {
 // The host's own MAC as the transceiver's acceptance sees it.
 const QString LocalMac = QStringLiteral("02:00:00:00:00:01");
 
-// Texts whose letter case folds in unusual ways, beside plain MACs.
+QString ucs4(uint codePoint)
+{
+    return QString::fromUcs4(&codePoint, 1);
+}
+
+// Texts whose letter case folds in unusual ways, beside plain MACs: one
+// character folding onto another, characters beyond 16 bits that fold (a
+// pair of UTF-16 units), and lone halves of such pairs.
 const QStringList KnownMacs = { QStringLiteral("0A:1B:2C:3D:4E:5F"),
     QStringLiteral("0a:1b:2c:3d:4e:5f"), QStringLiteral("AA:BB:CC:DD:EE:01"),
     QStringLiteral("K1:00:00:00:00:01"), QStringLiteral("\u212a1:00:00:00:00:01"),
     QStringLiteral("stra\u00dfe"), QStringLiteral("STRASSE"), QStringLiteral("\u03c3"),
-    QStringLiteral("\u03c2"), QStringLiteral("\u0130"), QStringLiteral("i"), QString() };
+    QStringLiteral("\u03c2"), QStringLiteral("\u0130"), QStringLiteral("i"), QString(),
+    ucs4(0x10400), ucs4(0x10428), QStringLiteral("A") + ucs4(0x10400),
+    QString(QChar(0xD801)) + QStringLiteral("a"), QString(QChar(0xDC00)),
+    QString(QChar(0xD801)) + QString(QChar(0xD801)) + QString(QChar(0xDC28)) };
 
 QString settingsRoot;
 
@@ -168,14 +178,14 @@ private:
         onReference(reference);
     }
 
-    // A MAC text: typed in, one of the table's own in another letter case,
-    // one that folds unusually, or the broadcast MAC.
+    // A MAC text: typed in (UTF-8, or UTF-16 units), one of the table's own
+    // in another letter case, one that folds unusually, or the broadcast MAC.
     QString macText()
     {
         const quint8 how = in.byte();
         switch (how % 4) {
         case TypedMac:
-            return in.shortText();
+            return how & 0x40 ? in.shortUtf16() : in.shortText();
         case RowMac: {
             if (reference.rowCount() == 0)
                 return KnownMacs.first();

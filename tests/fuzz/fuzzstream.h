@@ -35,6 +35,17 @@ public:
     // One length byte (up to 63), then the bytes as UTF-8.
     QString shortText() { return QString::fromUtf8(take(byte() % 64)); }
 
+    // One length byte (up to 31), then that many UTF-16 units, little-endian,
+    // so that lone halves of surrogate pairs occur too.
+    QString shortUtf16()
+    {
+        const QByteArray bytes = take(2 * (byte() % 32));
+        QString text;
+        for (int i = 0; i + 1 < bytes.size(); i += 2)
+            text += QChar(ushort(quint8(bytes[i]) | quint8(bytes[i + 1]) << 8));
+        return text;
+    }
+
 private:
     QByteArray take(size_t n)
     {
@@ -94,7 +105,7 @@ enum ReplyOperation {
 
 // How a MAC argument is given: the first byte of it.
 enum MacSource {
-    TypedMac, // shortText follows
+    TypedMac, // shortText follows; with flag 0x40 shortUtf16
     RowMac, // a row index follows; flag 0x10 lower case, 0x20 upper case
     KnownMac, // an index into the fuzzer's list of texts that fold unusually
     BroadcastMac,
