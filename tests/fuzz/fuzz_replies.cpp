@@ -19,6 +19,8 @@
 #include <QSettings>
 #include <QTimer>
 
+#include <memory>
+
 using namespace Fuzz;
 using TestSupport::ReferenceDeviceModel;
 
@@ -52,12 +54,28 @@ void useStore(const char *which)
         settingsRoot + QLatin1Char('/') + QLatin1String(which));
 }
 
-void clearStore(const char *which)
+QSettings *openStore(const char *which)
 {
     useStore(which);
-    QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Korvex"),
-        QStringLiteral("Quorvel Device Finder"))
-        .clear();
+    return new QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Korvex"),
+        QStringLiteral("Quorvel Device Finder"));
+}
+
+void clearStore(const char *which)
+{
+    std::unique_ptr<QSettings>(openStore(which))->clear();
+}
+
+// Every stored login value, by key.
+QMap<QString, QString> storedLogins(const char *which)
+{
+    const std::unique_ptr<QSettings> store(openStore(which));
+    store->beginGroup(QStringLiteral("LoginData"));
+    QMap<QString, QString> values;
+    const QStringList keys = store->childKeys();
+    for (const QString &key : keys)
+        values.insert(key, store->value(key).toString());
+    return values;
 }
 
 class Run
@@ -95,6 +113,7 @@ public:
 
     void step()
     {
+        stepTouchedStore = false;
         switch (in.byte() % ReplyOperationCount) {
         case RawDatagram:
             deliver(in.block());
@@ -150,7 +169,7 @@ public:
         }
         case StoredLogin: {
             const QStringList record = { macText(), QStringLiteral("u"), QStringLiteral("p") };
-            touchedStore = true;
+            touchedStore = stepTouchedStore = true;
             useStore("fast");
             LoginData::save(record);
             useStore("reference");
@@ -248,7 +267,7 @@ private:
         const int messageId = Datagram::messageId(datagram);
         if (messageId == Datagram::SetNetworkConfigReply
             || messageId == Datagram::SetNetworkConfigAuthReply)
-            touchedStore = true;
+            touchedStore = stepTouchedStore = true;
         onBoth([&](DeviceModel &m) { m.onDeviceReplyReceived(datagram); },
             [&](ReferenceDeviceModel &m) { m.onDeviceReplyReceived(datagram); });
     }
@@ -289,6 +308,9 @@ private:
             QStringLiteral("the watch timer runs in only one of the tables"));
         check(fast.pendingLoginData == reference.pendingLoginData,
             QStringLiteral("pending login data differs"));
+        if (stepTouchedStore)
+            check(storedLogins("fast") == storedLogins("reference"),
+                QStringLiteral("the stored login data differs"));
     }
 
     FuzzReader &in;
@@ -298,6 +320,7 @@ private:
     QTimer *fastTimer = nullptr;
     QStringList fastSignals;
     QStringList referenceSignals;
+    bool stepTouchedStore = false;
 };
 
 } // namespace
