@@ -8,6 +8,7 @@ QDF_PACKAGES=(
     g++ make cmake pkg-config                       # the build
     qtbase5-dev qtbase5-dev-tools libqt5svg5-dev    # Qt, with SVG icons
     iproute2                                        # the network lab
+    xvfb xdotool                                    # the end-to-end test: its own X server, synthetic input
 )
 
 qdf_install_packages() {
