@@ -10,7 +10,8 @@ QDF_PACKAGES=(
     iproute2                                        # the network lab
     dpkg-dev file                                   # the .deb: cpack reads library dependencies with dpkg-shlibdeps
     desktop-file-utils appstream                    # validate the desktop entry and the AppStream metainfo
-    xvfb xdotool x11-utils                          # start the packaged program on a virtual X server
+    xvfb xdotool                                    # the end-to-end and package tests: their own X server, synthetic input
+    x11-utils                                       # the package test reads window properties (xprop)
     qttools5-dev-tools python3                      # the translations check: lupdate, and reading its .ts file
 )
 
