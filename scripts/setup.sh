@@ -8,6 +8,11 @@ QDF_PACKAGES=(
     g++ make cmake pkg-config                       # the build
     qtbase5-dev qtbase5-dev-tools libqt5svg5-dev    # Qt, with SVG icons
     iproute2                                        # the network lab
+    dpkg-dev file                                   # the .deb: cpack reads library dependencies with dpkg-shlibdeps
+    desktop-file-utils appstream                    # validate the desktop entry and the AppStream metainfo
+    xvfb xdotool                                    # the end-to-end and package tests: their own X server, synthetic input
+    x11-utils                                       # the package test reads window properties (xprop)
+    qttools5-dev-tools python3                      # the translations check: lupdate, and reading its .ts file
 )
 
 qdf_install_packages() {

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "childprocess.h"
+
 #include <QByteArray>
-#include <QProcess>
 #include <QString>
 #include <QStringList>
 
@@ -31,7 +32,7 @@ private:
     bool waitForLine(QByteArray *line, int timeoutMs);
 
     QStringList arguments;
-    QProcess process;
+    ChildProcess process;
     QByteArray stdoutBuffer;
     QByteArray stderrBuffer;
     QString error;

@@ -93,8 +93,10 @@ int main(int argc, char **argv)
     const QCommandLineOption junkOption(QStringLiteral("junk"),
         QStringLiteral("Sends N foreign datagrams with the answers to each request."),
         QStringLiteral("N"), QStringLiteral("0"));
-    const QCommandLineOption verboseOption(
-        QStringLiteral("verbose"), QStringLiteral("One line per request on stderr."));
+    const QCommandLineOption verboseOption(QStringLiteral("verbose"),
+        QStringLiteral("One line per request on stderr; for a set or restart request to one "
+                       "device it ends with the outcome (accepted, authorization failed, "
+                       "refused, ignored, restarted, restarted with new settings)."));
     const QCommandLineOption controlOption(
         QStringLiteral("control"), QStringLiteral("Reads commands from stdin (see above)."));
     parser.addOptions({ configOption, countOption, versionOption, delayOption, junkOption,

@@ -263,15 +263,6 @@ void Simulator::handleRequest(const QByteArray &request)
         && id != GetDeviceInfo && id != SetNetworkConfigAuth)
         return;
     const QString dest = destMacAddr(request);
-    if (verbose) {
-        const QByteArray line = QStringLiteral("request %1 seq %2 from %3 to %4 length %5\n")
-                                    .arg(id)
-                                    .arg(readUInt16(request, Header::SequenceNumber))
-                                    .arg(srcMacAddr(request), dest)
-                                    .arg(request.size())
-                                    .toUtf8();
-        std::fputs(line.constData(), stderr);
-    }
     QVector<int> targets;
     if (dest == QLatin1String(BroadcastMac)) {
         targets.reserve(devices.size());
@@ -280,20 +271,41 @@ void Simulator::handleRequest(const QByteArray &request)
     } else if (indexByMac.contains(dest)) {
         targets.append(indexByMac.value(dest));
     }
-    if (targets.isEmpty())
-        return;
-    // Foreign datagrams, if asked for, are spread between the answers.
-    const int share = junkPerRequest / targets.size();
-    sendJunk(junkPerRequest % targets.size());
-    for (int index : qAsConst(targets)) {
-        sendJunk(share);
-        answer(devices[index], request);
+    const char *outcome = nullptr;
+    if (!targets.isEmpty()) {
+        // Foreign datagrams, if asked for, are spread between the answers.
+        const int share = junkPerRequest / targets.size();
+        sendJunk(junkPerRequest % targets.size());
+        for (int index : qAsConst(targets)) {
+            sendJunk(share);
+            outcome = answer(devices[index], request);
+        }
+    }
+    if (verbose) {
+        // What a single device made of a set or restart request, so that a
+        // test sees whether its change went through.
+        const bool single = targets.size() == 1 && dest != QLatin1String(BroadcastMac);
+        const QString result
+            = single && outcome ? QLatin1Char(' ') + QLatin1String(outcome) : QString();
+        const QByteArray line = QStringLiteral("request %1 seq %2 from %3 to %4 length %5%6\n")
+                                    .arg(id)
+                                    .arg(readUInt16(request, Header::SequenceNumber))
+                                    .arg(srcMacAddr(request), dest)
+                                    .arg(request.size())
+                                    .arg(result)
+                                    .toUtf8();
+        std::fputs(line.constData(), stderr);
     }
 }
 
-void Simulator::answer(SimDevice &device, const QByteArray &request)
+const char *Simulator::answer(SimDevice &device, const QByteArray &request)
 {
     using namespace Datagram;
+    auto setOutcome = [](quint32 status) {
+        if (status == StatusOk)
+            return "accepted";
+        return status == StatusAuthorizationFailed ? "authorization failed" : "refused";
+    };
     switch (messageId(request)) {
     case GetDeviceInfo:
         if (!device.noDeviceInfoReply)
@@ -307,16 +319,16 @@ void Simulator::answer(SimDevice &device, const QByteArray &request)
         break;
     case SetNetworkConfig:
         if (device.protocolVersion >= 4 || request.size() < Header::Size + NetworkConfig::Size)
-            break;
+            return "ignored";
         if (device.setConfigStatus == StatusOk) {
             device.pending = decodeNetworkConfig(request);
             device.hasPending = true;
         }
         sendReply(device, request, SetNetworkConfigReply, device.setConfigStatus, QByteArray());
-        break;
+        return setOutcome(device.setConfigStatus);
     case SetNetworkConfigAuth: {
         if (device.protocolVersion < 4 || request.size() < Header::Size + NetworkConfigAuth::Size)
-            break;
+            return "ignored";
         const QString expected = QString::fromLatin1(credentials(device.user, device.password))
                                      .left(NetworkConfigAuth::Credentials.width - 1);
         quint32 status = StatusAuthorizationFailed;
@@ -328,15 +340,16 @@ void Simulator::answer(SimDevice &device, const QByteArray &request)
             }
         }
         sendReply(device, request, SetNetworkConfigAuthReply, status, QByteArray());
-        break;
+        return setOutcome(status);
     }
     case RestartNetwork:
-        if (device.hasPending) {
-            device.settings = device.pending;
-            device.hasPending = false;
-        }
-        break;
+        if (!device.hasPending)
+            return "restarted";
+        device.settings = device.pending;
+        device.hasPending = false;
+        return "restarted with new settings";
     }
+    return nullptr;
 }
 
 void Simulator::sendReply(const SimDevice &device, const QByteArray &request, int messageId,

@@ -55,7 +55,9 @@ public:
 private:
     void readRequests();
     void handleRequest(const QByteArray &request);
-    void answer(SimDevice &device, const QByteArray &request);
+    // What became of a set or restart request, for the verbose log; null for
+    // the other requests.
+    const char *answer(SimDevice &device, const QByteArray &request);
     void sendReply(const SimDevice &device, const QByteArray &request, int messageId,
         quint32 status, const QByteArray &payload);
     void sendLater(int delayMs, const QByteArray &datagram);
