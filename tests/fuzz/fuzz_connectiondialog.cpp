@@ -112,13 +112,7 @@ void checkApply()
 extern "C" int LLVMFuzzerInitialize(int *, char ***argv)
 {
     Fuzz::silenceQtMessages();
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    // Qt gets arguments of its own, so that it takes none of the fuzzer's away.
-    static int qtArgc = 1;
-    static char *qtArgv[] = { (*argv)[0], nullptr };
-    // Kept to the end of the process: Qt's font caches do not survive the
-    // application's destruction at exit without leaking.
-    new QApplication(qtArgc, qtArgv);
+    Fuzz::startOffscreenApplication<QApplication>((*argv)[0]);
     Fuzz::useTemporarySettings();
     dialog = new ConnectionDialog(false, nullptr);
     return 0;

@@ -327,13 +327,9 @@ private:
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***argv)
 {
-    // Icons need a GUI application; nothing is shown. Qt gets arguments of its
-    // own, so that it takes none of the fuzzer's away.
     Fuzz::silenceQtMessages();
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int qtArgc = 1;
-    static char *qtArgv[] = { (*argv)[0], nullptr };
-    new QGuiApplication(qtArgc, qtArgv); // kept to the end of the process
+    // Icons need a GUI application; nothing is shown.
+    Fuzz::startOffscreenApplication<QGuiApplication>((*argv)[0]);
     settingsRoot = Fuzz::useTemporarySettings();
     for (const char *which : { "fast", "reference" })
         QDir(settingsRoot).mkpath(QLatin1String(which));

@@ -124,6 +124,18 @@ inline void check(bool condition, const QString &what)
 // expected by the thousand and would only slow the fuzzer down.
 void silenceQtMessages();
 
+// Starts a Qt application of the given kind on the offscreen platform and
+// keeps it to the end of the process: Qt's font caches leak when it is
+// destroyed at exit. Qt gets arguments of its own, so that it takes none of
+// the fuzzer's away.
+template<typename Application> void startOffscreenApplication(char *program)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char *argv[] = { program, nullptr };
+    new Application(argc, argv);
+}
+
 // Points the user settings store at a temporary folder for the whole run.
 // Returns that folder.
 QString useTemporarySettings();
