@@ -3,6 +3,7 @@
 #include "platform.h"
 #include "simulatorprocess.h"
 #include "testsupport.h"
+#include "wirebytes.h"
 
 #include <QMessageBox>
 #include <QTemporaryFile>
@@ -21,20 +22,9 @@ const QString LabEntry = QStringLiteral("02:1A:2B:3C:4D:5E|192.168.77.1|lab0");
 const QString DeviceV3 = QStringLiteral("02:00:00:00:00:03");
 const QString DeviceV4 = QStringLiteral("02:00:00:00:00:04");
 
-QByteArray hex(const char *text)
-{
-    return QByteArray::fromHex(QByteArray(text).simplified().replace(' ', ""));
-}
-
-QByteArray zeros(int n)
-{
-    return QByteArray(n, '\0');
-}
-
-QByteArray text(const QByteArray &ascii, int width)
-{
-    return ascii + zeros(width - ascii.size());
-}
+using WireBytes::hex;
+using WireBytes::text;
+using WireBytes::zeros;
 
 QByteArray requestHeader(const char *messageIdAndLength, const char *destMac, const char *sequence)
 {

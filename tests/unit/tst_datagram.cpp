@@ -1,4 +1,5 @@
 #include "datagram.h"
+#include "wirebytes.h"
 
 #include <QtTest>
 
@@ -6,20 +7,9 @@ using namespace Datagram;
 
 namespace {
 
-// Hex bytes written by hand; blanks and line breaks are for the reader.
-QByteArray hex(const char *text)
-{
-    return QByteArray::fromHex(QByteArray(text).simplified().replace(' ', ""));
-}
-
-QByteArray zeros(int n) { return QByteArray(n, '\0'); }
-
-// The text as ASCII bytes followed by NULs up to the field's width.
-QByteArray text(const char *ascii, int width)
-{
-    QByteArray bytes(ascii);
-    return bytes + zeros(width - bytes.size());
-}
+using WireBytes::hex;
+using WireBytes::text;
+using WireBytes::zeros;
 
 const QByteArray keyField = text("5e3c9a71-0d42-4b8f-a6e2-7c19d04b8f35", 37);
 

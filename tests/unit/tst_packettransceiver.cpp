@@ -1,6 +1,7 @@
 #include "datagram.h"
 #include "packettransceiver.h"
 #include "platform.h"
+#include "wirebytes.h"
 
 #include <QtTest>
 
@@ -15,21 +16,9 @@ namespace {
 const QString LocalMac = QStringLiteral("02:1A:2B:3C:4D:5E");
 const QString LabEntry = QStringLiteral("02:1A:2B:3C:4D:5E|192.168.77.1|lab0");
 
-QByteArray hex(const char *text)
-{
-    return QByteArray::fromHex(QByteArray(text).simplified().replace(' ', ""));
-}
-
-QByteArray zeros(int n)
-{
-    return QByteArray(n, '\0');
-}
-
-QByteArray text(const char *ascii, int width)
-{
-    QByteArray bytes(ascii);
-    return bytes + zeros(width - bytes.size());
-}
+using WireBytes::hex;
+using WireBytes::text;
+using WireBytes::zeros;
 
 Description iface(bool up, bool running, bool loopback, const char *mac, const char *name,
     const QStringList &addresses)
