@@ -1,23 +1,11 @@
 #include "testsupport.h"
 
-#include <QNetworkInterface>
+#include "labcheck.h"
+
 #include <QSettings>
 #include <QStandardPaths>
 
-#include <unistd.h>
-
 namespace TestSupport {
-
-namespace {
-
-QByteArray linkTarget(const char *path)
-{
-    char buffer[256];
-    const ssize_t n = ::readlink(path, buffer, sizeof buffer);
-    return n > 0 ? QByteArray(buffer, int(n)) : QByteArray();
-}
-
-} // namespace
 
 TemporarySettings::TemporarySettings()
 {
@@ -35,31 +23,12 @@ TemporarySettings::~TemporarySettings()
 
 bool insideLab(QString *why)
 {
-    auto fail = [why](const char *text) {
-        if (why)
-            *why = QString::fromLatin1(text);
-        return false;
-    };
-    if (qEnvironmentVariableIsEmpty("QDF_LAB_DEVICE_NS"))
-        return fail("network test: run it through scripts/netlab (ctest does)");
-    const QByteArray own = linkTarget("/proc/self/ns/net");
-    const QByteArray init = linkTarget("/proc/1/ns/net");
-    if (own.isEmpty() || own == init)
-        return fail("network test: not inside a private network namespace");
-    // Where the machine's own namespace cannot be read, the links tell: the
-    // lab has loopback and its own veth end only.
-    bool labLink = false;
-    const QList<QNetworkInterface> all = QNetworkInterface::allInterfaces();
-    for (const QNetworkInterface &iface : all) {
-        if (iface.flags().testFlag(QNetworkInterface::IsLoopBack))
-            continue;
-        if (!iface.name().startsWith(QLatin1String("qdf")))
-            return fail("network test: this namespace has links outside the lab");
-        labLink = true;
-    }
-    if (!labLink)
-        return fail("network test: no lab link in this namespace");
-    return true;
+    const QString outside = qEnvironmentVariableIsEmpty("QDF_LAB_DEVICE_NS")
+        ? QStringLiteral("run it through scripts/netlab (ctest does)")
+        : NetLab::whyOutside();
+    if (!outside.isEmpty() && why)
+        *why = QStringLiteral("network test: ") + outside;
+    return outside.isEmpty();
 }
 
 } // namespace TestSupport

@@ -1,44 +1,16 @@
+#include "labcheck.h"
 #include "simulator.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
-#include <QNetworkInterface>
 
 #include <cstdio>
-
-#include <unistd.h>
 
 namespace {
 
 constexpr int UsageError = 2;
 constexpr int NotInLab = 77;
-
-QByteArray networkNamespace(const char *path)
-{
-    char buffer[256];
-    const ssize_t n = ::readlink(path, buffer, sizeof buffer);
-    return n > 0 ? QByteArray(buffer, int(n)) : QByteArray();
-}
-
-// Its replies are broadcasts: it runs only inside the lab of scripts/netlab,
-// a network namespace whose only links are loopback and the lab's own.
-bool insideLab()
-{
-    const QByteArray own = networkNamespace("/proc/self/ns/net");
-    if (own.isEmpty() || own == networkNamespace("/proc/1/ns/net"))
-        return false;
-    bool labLink = false;
-    const QList<QNetworkInterface> all = QNetworkInterface::allInterfaces();
-    for (const QNetworkInterface &iface : all) {
-        if (iface.flags().testFlag(QNetworkInterface::IsLoopBack))
-            continue;
-        if (!iface.name().startsWith(QLatin1String("qdf")))
-            return false;
-        labLink = true;
-    }
-    return labLink;
-}
 
 int fail(const QString &message)
 {
@@ -145,7 +117,8 @@ int main(int argc, char **argv)
             return fail(QStringLiteral("%1: %2").arg(file.fileName(), error));
     }
 
-    if (!insideLab()) {
+    // Its replies are broadcasts: it runs only inside the lab.
+    if (!NetLab::whyOutside().isEmpty()) {
         std::fputs("quorvel-device-sim: refusing to run outside the network lab "
                    "(scripts/netlab run ... / netlab device ...)\n",
             stderr);
