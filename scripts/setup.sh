@@ -38,3 +38,15 @@ qdf_build() {
     cmake -S "$QDF_ROOT" -B "$dir" "$@" >/dev/null
     cmake --build "$dir" --parallel "$(nproc)"
 }
+
+# The sanitizer build: clang, so that the same objects serve the test suite
+# under ASan/UBSan and the libFuzzer targets (scripts/test, scripts/fuzz).
+QDF_SANITIZE_PACKAGES=(clang libclang-rt-14-dev)   # libFuzzer and the sanitizer runtimes
+QDF_SANITIZE_DIR=$QDF_ROOT/build-sanitize
+QDF_SANITIZE_OPTIONS=(-DQDF_SANITIZE=ON -DQDF_FUZZ=ON -DQDF_BENCHMARKS=OFF -DCMAKE_BUILD_TYPE=Debug)
+
+qdf_sanitizer_env() {
+    export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:suppressions=$QDF_ROOT/scripts/asan.supp
+    export LSAN_OPTIONS=suppressions=$QDF_ROOT/scripts/lsan.supp:print_suppressions=0
+    export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+}
