@@ -75,8 +75,7 @@ int main(int argc, char **argv)
         return 77;
     }
     TestSupport::TemporarySettings settings;
-    TestSupport::SimulatorProcess simulator(
-        { QStringLiteral("--count"), QString::number(Devices) });
+    NetLab::SimulatorProcess simulator({ QStringLiteral("--count"), QString::number(Devices) });
     if (!simulator.start()) {
         std::fprintf(stderr, "bench_scan: %s\n", qPrintable(simulator.errorText()));
         return 1;

@@ -63,7 +63,7 @@ int main(int argc, char **argv)
         std::printf("bench_scan_burst: skipped, %s\n", qPrintable(why));
         return NotInLab;
     }
-    TestSupport::SimulatorProcess sim({ QStringLiteral("--count"), QString::number(Devices) });
+    NetLab::SimulatorProcess sim({ QStringLiteral("--count"), QString::number(Devices) });
     if (!sim.start()) {
         std::printf("bench_scan_burst: %s\n", qPrintable(sim.errorText()));
         return 1;
