@@ -1,0 +1,334 @@
+#include "connectiondialog.h"
+#include "devicemodel.h"
+#include "devicereplies.h"
+#include "logindata.h"
+#include "logindialog.h"
+#include "mainwindow.h"
+#include "packettransceiver.h"
+#include "singleinstance.h"
+#include "testmain.h"
+#include "testsupport.h"
+#include "wirebytes.h"
+
+#include <QtTest>
+#include <QtWidgets>
+
+namespace {
+
+using namespace WireBytes;
+const auto macOf = [](int n) { return QString("02:00:00:00:00:%1").arg(n); };
+const QString Mac = macOf(42);
+const QByteArray MacField = text(Mac.toLatin1(), 18);
+// One device in the export file: its Host and connection name go in.
+const char Connection[]
+    = "    <connection Host=\"%1\" ProductType=\"12\" ServerType=\"1\" Port=\"\" "
+      "UploadSubfolder=\"\" User=\"\" Password=\"\">%2</connection>\n";
+
+// The main window; its transceiver hands every datagram to `sent`, and
+// replies are fed in as if received.
+struct Finder
+{
+    TestSupport::TemporarySettings settings;
+    MainWindow window;
+    DeviceModel *model = window.findChild<DeviceModel *>();
+    QTableView *view = window.findChild<QTableView *>();
+    PacketTransceiver *transceiver = window.findChild<PacketTransceiver *>();
+    QList<QByteArray> sent;
+    // Called once for each modal widget as it shows, from a timer of its own so
+    // that it may open further ones; `titles` lists them in order.
+    std::function<void(QWidget *)> answer;
+    QStringList titles;
+    QTimer poll;
+
+    Finder()
+    {
+        transceiver->setSendHookForTesting([this](const QByteArray &d) { sent << d; });
+        // Without a 192.168.x interface every request would raise a warning box.
+        QObject::disconnect(transceiver, &PacketTransceiver::warningMessage, &window, nullptr);
+        QObject::connect(&poll, &QTimer::timeout, [this] {
+            QWidget *modal = QApplication::activeModalWidget();
+            if (modal && !modal->property("answered").toBool()) {
+                modal->setProperty("answered", true);
+                titles << modal->windowTitle();
+                QTimer::singleShot(0, modal, [=] { answer(modal); });
+            }
+        });
+        poll.start(5);
+    }
+    void reply(const QByteArray &datagram) { emit transceiver->replyReceived(datagram); }
+    // No name or host name: that reply is left out.
+    void add(int n, const char *name, const char *host = "gate", const char *ip = "192.0.2.10",
+        const char *dhcp = "0", int version = 4, quint32 status = 0)
+    {
+        if (name)
+            reply(DeviceReplies::deviceInfo(macOf(n), 0, "12", "1.0", name));
+        if (host)
+            reply(DeviceReplies::networkConfig(macOf(n), status, host, ip, dhcp, version));
+    }
+    QModelIndex cell(int n, int c) const { return model->index(model->findRow(macOf(n)), c); }
+    QString status() const { return cell(42, DeviceModel::ColumnStatus).data().toString(); }
+    // Double-clicks the device, types a host name and an IP address, applies
+    // and logs in as admin/s3cret when asked. True when asked.
+    bool edit(bool remember)
+    {
+        titles.clear();
+        answer = [this, remember](QWidget *w) {
+            auto *d = qobject_cast<ConnectionDialog *>(w);
+            if (!d) // the login: OK by the keyboard
+                return QTest::keyClick(w, Qt::Key_Return);
+            QTest::keyClicks(d->hostnameEdit, "9boiler-7"); // the digit is refused
+            QTest::keyClicks(d->ipAddressEdit, "192.0.2.77");
+            d->loginDialog->usernameEdit->setText("admin");
+            d->loginDialog->passwordEdit->setText("s3cret");
+            d->loginDialog->rememberCheckBox->setChecked(remember);
+            d->applyButton->click();
+            if (d->isVisible()) // Apply refused: end it rather than hang
+                d->reject();
+        };
+        emit view->doubleClicked(cell(42, DeviceModel::ColumnIpAddress));
+        return titles.contains("Device login");
+    }
+};
+
+} // namespace
+
+class FinderWindowTest : public QObject
+{
+    Q_OBJECT
+
+public slots:
+    void openUrl(const QUrl &url) { opened << url; }
+
+private slots:
+    void editFlow_data();
+    void editFlow();
+    void settingsDialog_refusesHalfTypedAddresses_data();
+    void settingsDialog_refusesHalfTypedAddresses();
+    void selection_commandsAndExport_data();
+    void selection_commandsAndExport();
+    void aboutBox_contentAndLinks();
+    void secondStart_wakesFirstAndExitsZero();
+
+private:
+    QList<QUrl> opened;
+};
+
+// ---- edit flow: from the double-click to the device's answer
+
+void FinderWindowTest::editFlow_data()
+{
+    QTest::addColumn<int>("version");
+    QTest::addColumn<QString>("login"); // "stored" beforehand, or typed and "remember"ed or not
+    QTest::addColumn<qint64>("answer"); // status of the device's reply; -1: none
+    QTest::addColumn<QString>("rowStatus");
+    QTest::addColumn<bool>("storedAfter");
+    // clang-format off
+    QTest::newRow("plain set") << 3 << "remember" << 0LL << "Applying new parameters..." << false;
+    QTest::newRow("plain set, no answer") << 3 << "" << -1LL << "Device not responding" << false;
+    QTest::newRow("login remembered once accepted") << 4 << "remember" << 0LL << "Applying new parameters..." << true;
+    QTest::newRow("login not to be remembered") << 4 << "" << 0LL << "Applying new parameters..." << false;
+    QTest::newRow("typed login refused") << 4 << "remember" << 0x80000003LL << "Authorization failed" << false;
+    QTest::newRow("stored login used") << 5 << "stored" << 0LL << "Applying new parameters..." << true;
+    QTest::newRow("stored login refused is forgotten") << 4 << "stored" << 0x80000003LL << "Stored password is not valid any more, please try again!" << false;
+    // clang-format on
+}
+
+void FinderWindowTest::editFlow()
+{
+    QFETCH(int, version);
+    QFETCH(QString, login);
+    QFETCH(qint64, answer);
+    QFETCH(bool, storedAfter);
+    Finder f;
+    // Empty fields take the typed texts as they are.
+    f.add(42, "Netaboard-M4", "", "", "0", version);
+    const bool stored = login == "stored", auth = version >= 4;
+    if (stored)
+        LoginData::save({ Mac, "keeper", "old" });
+    QCOMPARE(f.edit(login == "remember"), auth && !stored);
+
+    const QByteArray d = f.sent.value(0);
+    // id, status, payload length, protocol version, destination
+    QCOMPARE(d.mid(40, 34),
+        hex(auth ? "0d000000 00000000 3b010000 04000000" : "09000000 00000000 cd000000 04000000")
+            + MacField);
+    // The MAC field first, except in the authenticated payload; the mask as the device had it.
+    QCOMPARE(d.mid(124, auth ? 59 : 77),
+        (auth ? QByteArray() : MacField) + text("boiler-7", 25) + text("0", 2)
+            + text("192.0.2.77", 16) + text("255.255.255.0", 16));
+    if (auth)
+        QCOMPARE(d.mid(124 + 187, 128),
+            text(QByteArray(stored ? "keeper:old" : "admin:s3cret").toBase64(), 128));
+    QCOMPARE(f.status(), "Setting new parameters...");
+    QCOMPARE(hasLoginData(Mac), stored); // nothing is stored before the device accepts
+
+    if (answer >= 0)
+        f.reply(DeviceReplies::bare(auth ? 14 : 10, Mac, quint32(answer)));
+    QFETCH(QString, rowStatus);
+    QTRY_COMPARE_WITH_TIMEOUT(f.status(), rowStatus, 10000);
+    QCOMPARE(hasLoginData(Mac), storedAfter);
+    QCOMPARE(f.sent.size(), answer == 0 ? 2 : 1); // accepted: the restart request
+    // The next edit asks for a login exactly when none is stored.
+    if (auth)
+        QCOMPARE(f.edit(false), !storedAfter);
+}
+
+// ---- network settings dialog: what may be typed and applied
+
+void FinderWindowTest::settingsDialog_refusesHalfTypedAddresses_data()
+{
+    // IP address, mask, gateway, primary and secondary DNS; the IP address with DHCP chosen
+    QTest::addColumn<int>("field");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("applied");
+    // clang-format off
+    QTest::newRow("octet over 255 refused while typing") << 0 << "256.1.2.3" << true;
+    QTest::newRow("last octet missing") << 0 << "192.0.2." << false;
+    QTest::newRow("DHCP sends no address") << 5 << "192.0.2." << true;
+    QTest::newRow("no mask") << 1 << "" << false;
+    QTest::newRow("no gateway") << 2 << "" << true;
+    QTest::newRow("three octets") << 2 << "10.1.2" << false;
+    QTest::newRow("half primary DNS") << 3 << "8.8." << false;
+    QTest::newRow("half secondary DNS") << 4 << "1.1.1." << false;
+    // clang-format on
+}
+
+void FinderWindowTest::settingsDialog_refusesHalfTypedAddresses()
+{
+    QFETCH(int, field);
+    QFETCH(QString, typed);
+    ConnectionDialog d(false, nullptr);
+    d.setConfiguration(DeviceReplies::networkConfig(Mac)); // with no DNS servers
+    QLineEdit *edit = QList<QLineEdit *> { d.ipAddressEdit, d.subnetMaskEdit, d.gatewayEdit,
+        d.primaryDnsEdit, d.secondaryDnsEdit, d.ipAddressEdit }[field];
+    edit->clear();
+    QTest::keyClicks(edit, typed);
+    d.ipConfComboBox->setCurrentIndex(field == 5 ? 1 : 0);
+    d.applyButton->click();
+    QTEST(d.result() == QDialog::Accepted, "applied");
+}
+
+// ---- the selection: commands it enables, connections it exports
+
+void FinderWindowTest::selection_commandsAndExport_data()
+{
+    QTest::addColumn<QString>("rows");
+    QTest::addColumn<QString>("enabled"); // the context menu: Edit, Open in browser, Export, Delete
+    QTest::addColumn<QStringList>("exported"); // Host>connection name, in the order written
+    // clang-format off
+    QTest::newRow("nothing") << "" << "----" << QStringList();
+    QTest::newRow("static device with stored login") << "11" << "EOED" << QStringList { "192.0.2.11>H" };
+    QTest::newRow("QuorvelNET") << "19" << "EO--" << QStringList();
+    QTest::newRow("other Quorvel names") << "18" << "EOE-" << QStringList();
+    QTest::newRow("empty device name") << "20" << "----" << QStringList { "192.0.2.10>gate" };
+    QTest::newRow("no network configuration yet") << "17" << "----" << QStringList();
+    QTest::newRow("two rows") << "11,14" << "--E-" << QStringList { "192.0.2.11>H", "192.0.2.14>H2" };
+    QTest::newRow("many rows") << "14,11,16,13,17,12,18,19,15" << "--E-"
+        << QStringList { "192.0.2.14>H", "192.0.2.11>H2", "192.0.2.13>h", "H>H3", "N/A>N/A" };
+    // clang-format on
+}
+
+void FinderWindowTest::selection_commandsAndExport()
+{
+    Finder f;
+    LoginData::save({ macOf(11), "u", "p" }); // never exported
+    LoginData::save({ macOf(14), "u", "p" });
+    // Host names and IP addresses for the export, names for the commands.
+    f.add(11, "Cinaboard-M4", "H", "192.0.2.11");
+    f.add(12, "Cinaboard-M4", "H", "192.0.2.12", "1");
+    f.add(13, "Cinaboard-M4", "h", "192.0.2.13");
+    f.add(14, "Cinaboard-M4", "H", "192.0.2.14");
+    f.add(15, "Cinaboard-M4", "x", "", "0", 4, 0x80000001); // a failed reply shows N/A
+    f.add(16, nullptr, "no-name");
+    f.add(17, "Cinaboard-M4", nullptr);
+    f.add(18, "Quorvel Gate");
+    f.add(19, "QuorvelNET-III");
+    f.add(20, "");
+    QFETCH(QString, rows);
+    for (const QString &n : rows.split(',', Qt::SkipEmptyParts))
+        f.view->selectionModel()->select(
+            f.cell(n.toInt(), 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    QString shown;
+    for (const QAction *a : f.window.findChild<QMenu *>()->actions())
+        shown += a->isSeparator() ? QString() : a->isEnabled() ? a->text().left(1) : "-";
+    QTEST(shown, "enabled");
+
+    QTemporaryDir dir;
+    const QString file = dir.filePath("plant.xml");
+    f.answer = [&](QWidget *w) {
+        if (auto *m = qobject_cast<QMessageBox *>(w))
+            f.titles << m->text();
+        else // selectFile() leaves the focused name field alone: type into it
+            w->findChild<QLineEdit *>("fileNameEdit")->setText(file);
+        static_cast<QDialog *>(w)->accept();
+    };
+    QMetaObject::invokeMethod(&f.window, "exportConnectionsToXml");
+    QFETCH(QStringList, exported);
+    const int n = exported.size(); // none: no dialog, no file
+    const QString dialogs
+        = "Export %1 connections to a file|Export connections|%1 connection(s) exported to %2";
+    QCOMPARE(f.titles.join('|'), n ? dialogs.arg(QString::number(n), file) : QString());
+    QString expected = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<export>\n";
+    for (const QString &c : exported)
+        expected += QString(Connection).arg(c.section('>', 0, 0), c.section('>', 1));
+    QFile written(file);
+    QCOMPARE(written.open(QIODevice::ReadOnly | QIODevice::Text) ? written.readAll() : "",
+        n ? (expected + "</export>\n").toUtf8() : QByteArray());
+}
+
+// ---- About box
+
+void FinderWindowTest::aboutBox_contentAndLinks()
+{
+    Finder f;
+    QDesktopServices::setUrlHandler("https", this, "openUrl");
+    f.answer = [&](QWidget *w) {
+        if (qobject_cast<QMessageBox *>(w)) // About Qt
+            return void(w->close());
+        const auto ok = qScopeGuard([w] { w->findChild<QPushButton *>()->click(); });
+        auto *browser = w->findChild<QTextBrowser *>();
+        const QString content = browser->toPlainText();
+        const QString web = content.section("\nWeb: ", 1); // the address shown, and its target
+        QVERIFY(browser->toHtml().contains("href=\"" + web + "\""));
+        emit browser->anchorClicked(QUrl("veltrano:///aboutQt"));
+        emit browser->anchorClicked(QUrl(web));
+        QVERIFY(w->isVisible());
+        QCOMPARE(opened, QList<QUrl> { QUrl(web) });
+        QVERIFY(content.contains(" Quorvel Device Finder\nVersion 1.4.1\n"));
+        QCOMPARE(content.count(" or newer\n"), 11);
+        QVERIFY(content.endsWith("\nNetaboard-M4 version 1.0.0 or newer\nWeb: " + web));
+    };
+    QMetaObject::invokeMethod(&f.window, "about");
+    QDesktopServices::unsetUrlHandler("https");
+    QCOMPARE(f.titles, QStringList({ "About Quorvel Device Finder", "About Qt" }));
+}
+
+// ---- single instance
+
+void FinderWindowTest::secondStart_wakesFirstAndExitsZero()
+{
+    const QString finder = qEnvironmentVariable("QDF_FINDER");
+    QVERIFY2(QFile::exists(finder), "QDF_FINDER: build quorvel-device-finder, run through ctest");
+    // Lock and socket in a folder of their own, never the user's.
+    QTemporaryDir runtime;
+    const auto restore
+        = qScopeGuard([user = qgetenv("XDG_RUNTIME_DIR")] { qputenv("XDG_RUNTIME_DIR", user); });
+    qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
+    SingleInstance first(SingleInstance::identityFor(QFileInfo(finder).canonicalFilePath()));
+    QVERIFY(!first.isRunning());
+    QWidget window;
+    window.showMinimized();
+    first.setActivationWindow(&window, true);
+    QSignalSpy woken(&first, &SingleInstance::messageReceived);
+    QProcess second;
+    second.start(finder, QStringList());
+    // With the event loop running: the first instance has to answer.
+    QTRY_COMPARE_WITH_TIMEOUT(second.state(), QProcess::NotRunning, 20000);
+    QCOMPARE(second.exitCode(), 0);
+    QCOMPARE(woken.size(), 1);
+    QCOMPARE(woken.at(0).at(0).toString(), "...");
+    QVERIFY(!(window.windowState() & Qt::WindowMinimized));
+}
+
+QDF_TEST(FinderWindowTest)
+#include "tst_finderwindow.moc"
