@@ -113,7 +113,7 @@ PacketTransceiver::Acceptance PacketTransceiver::acceptance(
         || !Datagram::hasTerminatedText(datagram, Datagram::Header::Key)
         || !Datagram::hasTerminatedText(datagram, Datagram::Header::DestMac))
         return Acceptance::Drop;
-    if (Datagram::readText(datagram, Datagram::Header::Key.offset)
+    if (Datagram::readText(datagram, Datagram::Header::Key)
         != QLatin1String(Datagram::PacketIdentificationKey))
         return Acceptance::ForeignKey;
     if (!localMacAddress.startsWith(Datagram::destMacAddr(datagram), Qt::CaseSensitive))

@@ -18,9 +18,9 @@ constexpr qint64 RestartDelay = 5000;
 
 const QString NotAvailable = QStringLiteral("N/A");
 
-QString payloadText(const QByteArray &datagram, int payloadOffset)
+QString payloadText(const QByteArray &datagram, Datagram::Field field)
 {
-    return Datagram::readText(datagram, Datagram::Header::Size + payloadOffset);
+    return Datagram::readText(datagram, { Datagram::Header::Size + field.offset, field.width });
 }
 
 } // namespace
@@ -166,18 +166,18 @@ void DeviceModel::updateRow(const QByteArray &datagram)
         using namespace Datagram::DeviceInfo;
         items[ColumnDeviceName]->setText(failed ? NotAvailable : payloadText(datagram, DeviceName));
         items[ColumnFirmware]->setText(
-            failed ? NotAvailable : payloadText(datagram, FirmwareVersion.offset));
-        macCell->setData(failed ? 0 : payloadText(datagram, ProductType.offset).toInt(nullptr, 10),
-            ProductTypeRole);
+            failed ? NotAvailable : payloadText(datagram, FirmwareVersion));
+        macCell->setData(
+            failed ? 0 : payloadText(datagram, ProductType).toInt(nullptr, 10), ProductTypeRole);
     } else {
         using namespace Datagram::NetworkConfig;
         macCell->setData(datagram, RawConfigRole);
-        const QString hostname = failed ? NotAvailable : payloadText(datagram, Hostname.offset);
-        const QString ipAddress = failed ? NotAvailable : payloadText(datagram, IpAddress.offset);
+        const QString hostname = failed ? NotAvailable : payloadText(datagram, Hostname);
+        const QString ipAddress = failed ? NotAvailable : payloadText(datagram, IpAddress);
         items[ColumnHostname]->setText(hostname);
         items[ColumnIpAddress]->setText(ipAddress);
         items[ColumnIpConfig]->setText(failed ? NotAvailable
-                : payloadText(datagram, Dhcp.offset) == QLatin1String("1")
+                : payloadText(datagram, Dhcp) == QLatin1String("1")
                 ? QStringLiteral("DHCP")
                 : QStringLiteral("static"));
         indexHostname(macCell, d, hostname);

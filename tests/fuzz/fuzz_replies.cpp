@@ -254,7 +254,8 @@ private:
             = PacketTransceiver::acceptance(datagram, LocalMac);
         const bool ours = datagram.size() >= Datagram::Header::Size
             && Datagram::hasTerminatedText(datagram, Datagram::Header::Key)
-            && Datagram::readText(datagram, 0) == QLatin1String(Datagram::PacketIdentificationKey);
+            && Datagram::readText(datagram, Datagram::Header::Key)
+                == QLatin1String(Datagram::PacketIdentificationKey);
         check((verdict == PacketTransceiver::Acceptance::ForeignKey)
                 == (datagram.size() >= Datagram::Header::Size
                     && Datagram::hasTerminatedText(datagram, Datagram::Header::Key)

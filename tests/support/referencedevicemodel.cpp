@@ -15,9 +15,9 @@ namespace {
 constexpr int MacColumn = DeviceModel::ColumnMacAddress;
 const QString NotAvailable = QStringLiteral("N/A");
 
-QString payloadText(const QByteArray &datagram, int offset)
+QString payloadText(const QByteArray &datagram, int offset, int width)
 {
-    return Datagram::readText(datagram, Datagram::Header::Size + offset);
+    return Datagram::readText(datagram, { Datagram::Header::Size + offset, width });
 }
 
 } // namespace
@@ -134,17 +134,17 @@ void ReferenceDeviceModel::updateRow(const QByteArray &datagram)
         row = rowCount();
     }
     if (Datagram::messageId(datagram) == Datagram::DeviceInfoReply) {
-        items[0]->setText(failed ? NotAvailable : payloadText(datagram, 24));
-        items[1]->setText(failed ? NotAvailable : payloadText(datagram, 4));
-        items[5]->setData(
-            failed ? 0 : payloadText(datagram, 0).toInt(nullptr, 10), DeviceModel::ProductTypeRole);
+        items[0]->setText(failed ? NotAvailable : payloadText(datagram, 24, 256));
+        items[1]->setText(failed ? NotAvailable : payloadText(datagram, 4, 20));
+        items[5]->setData(failed ? 0 : payloadText(datagram, 0, 4).toInt(nullptr, 10),
+            DeviceModel::ProductTypeRole);
     } else {
         items[5]->setData(datagram, DeviceModel::RawConfigRole);
-        items[2]->setText(failed ? NotAvailable : payloadText(datagram, 18));
-        items[3]->setText(failed ? NotAvailable : payloadText(datagram, 45));
+        items[2]->setText(failed ? NotAvailable : payloadText(datagram, 18, 25));
+        items[3]->setText(failed ? NotAvailable : payloadText(datagram, 45, 16));
         if (failed)
             items[4]->setText(NotAvailable);
-        else if (payloadText(datagram, 43) == QLatin1String("1"))
+        else if (payloadText(datagram, 43, 2) == QLatin1String("1"))
             items[4]->setText(QStringLiteral("DHCP"));
         else
             items[4]->setText(QStringLiteral("static"));

@@ -255,7 +255,7 @@ void Simulator::handleRequest(const QByteArray &request)
 {
     using namespace Datagram;
     if (request.size() < Header::Size || !hasTerminatedText(request, Header::Key)
-        || readText(request, Header::Key.offset) != QLatin1String(PacketIdentificationKey)
+        || readText(request, Header::Key) != QLatin1String(PacketIdentificationKey)
         || !hasTerminatedText(request, Header::DestMac))
         return;
     const int id = messageId(request);
