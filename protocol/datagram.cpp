@@ -104,6 +104,18 @@ quint8 readUInt8(const QByteArray &datagram, int offset)
     return fits(datagram, offset, 1) ? quint8(datagram.at(offset)) : 0;
 }
 
+bool isDeviceMac(const QString &text)
+{
+    static const QString hexDigits = QStringLiteral("0123456789ABCDEFabcdef");
+    if (text.size() != 17 || text.compare(QLatin1String(BroadcastMac), Qt::CaseInsensitive) == 0)
+        return false;
+    for (int i = 0; i < text.size(); ++i) {
+        if (i % 3 == 2 ? text.at(i) != QLatin1Char(':') : !hexDigits.contains(text.at(i)))
+            return false;
+    }
+    return true;
+}
+
 QByteArray makeHeader(const HeaderFields &f)
 {
     QByteArray header(Header::Size, '\0');

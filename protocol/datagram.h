@@ -101,6 +101,10 @@ inline quint8 protocolVersion(const QByteArray &d) { return readUInt8(d, Header:
 inline QString srcMacAddr(const QByteArray &d) { return readText(d, Header::SrcMac); }
 inline QString destMacAddr(const QByteArray &d) { return readText(d, Header::DestMac); }
 
+// One device's own MAC text: six two-digit hex groups joined by colons (either
+// letter case, as devices may write it), and not the broadcast MAC.
+bool isDeviceMac(const QString &text);
+
 struct HeaderFields {
     int messageId = 0;
     quint32 status = 0;

@@ -118,6 +118,10 @@ PacketTransceiver::Acceptance PacketTransceiver::acceptance(
         return Acceptance::ForeignKey;
     if (!localMacAddress.startsWith(Datagram::destMacAddr(datagram), Qt::CaseSensitive))
         return Acceptance::Drop;
+    // The sender's MAC becomes a row's key and the address of our requests to
+    // it: a text that is no single device's MAC must not get that far.
+    if (!Datagram::isDeviceMac(Datagram::srcMacAddr(datagram)))
+        return Acceptance::Drop;
     return Acceptance::Deliver;
 }
 
