@@ -80,10 +80,12 @@ void DeviceModel::onDeviceRequestSent(int messageId, QString macAddress)
         stampTime({ macAddress }, RequestTimeRole);
         break;
     case Datagram::SetNetworkConfig:
+        awaitingSetReply << macAddress;
         stampTime({ macAddress }, RequestTimeRole);
         setStatus(macAddress, SettingParameters());
         break;
     case Datagram::SetNetworkConfigAuth:
+        awaitingSetReply << macAddress;
         // No watch: the device may take its time checking the credentials.
         setStatus(macAddress, SettingParameters());
         break;
@@ -95,11 +97,19 @@ void DeviceModel::onDeviceRequestSent(int messageId, QString macAddress)
 void DeviceModel::onDeviceReplyReceived(QByteArray datagram)
 {
     const QString mac = Datagram::srcMacAddr(datagram);
+    const int messageId = Datagram::messageId(datagram);
+    // Anyone on the LAN can send a set reply; only one that answers our own
+    // request may restart a device or save or delete its login. A late one,
+    // after "Device not responding", still does.
+    if ((messageId == Datagram::SetNetworkConfigReply
+            || messageId == Datagram::SetNetworkConfigAuthReply)
+        && !awaitingSetReply.removeOne(mac))
+        return;
     if (QStandardItem *macCell = firstInRowOrder(exactMacIndex, mac))
         clearTime(device(macCell), RequestTimeRole);
 
     const quint32 status = Datagram::status(datagram);
-    switch (Datagram::messageId(datagram)) {
+    switch (messageId) {
     case Datagram::DeviceInfoReply:
     case Datagram::NetworkConfigReply:
         updateRow(datagram);

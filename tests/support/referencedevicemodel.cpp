@@ -71,10 +71,12 @@ void ReferenceDeviceModel::onDeviceRequestSent(int messageId, QString macAddress
         stampTime({ macAddress }, DeviceModel::RequestTimeRole);
         break;
     case Datagram::SetNetworkConfig:
+        awaitingSetReply << macAddress;
         stampTime({ macAddress }, DeviceModel::RequestTimeRole);
         setStatus(macAddress, SettingParameters());
         break;
     case Datagram::SetNetworkConfigAuth:
+        awaitingSetReply << macAddress;
         setStatus(macAddress, SettingParameters());
         break;
     default:
@@ -85,6 +87,11 @@ void ReferenceDeviceModel::onDeviceRequestSent(int messageId, QString macAddress
 void ReferenceDeviceModel::onDeviceReplyReceived(QByteArray datagram)
 {
     const QString mac = Datagram::srcMacAddr(datagram);
+    const int messageId = Datagram::messageId(datagram);
+    if ((messageId == Datagram::SetNetworkConfigReply
+            || messageId == Datagram::SetNetworkConfigAuthReply)
+        && !awaitingSetReply.removeOne(mac))
+        return;
     for (int row = 0; row < rowCount(); ++row) {
         if (item(row, MacColumn)->text() == mac) {
             item(row, MacColumn)->setData(QTime(), DeviceModel::RequestTimeRole);
@@ -92,7 +99,6 @@ void ReferenceDeviceModel::onDeviceReplyReceived(QByteArray datagram)
         }
     }
     const quint32 status = Datagram::status(datagram);
-    const int messageId = Datagram::messageId(datagram);
     if (messageId == Datagram::DeviceInfoReply || messageId == Datagram::NetworkConfigReply) {
         updateRow(datagram);
         return;

@@ -43,6 +43,7 @@ private:
     void markConflicts();
 
     const DeviceClock *clock;
+    QStringList awaitingSetReply;
 };
 
 } // namespace TestSupport
