@@ -192,9 +192,17 @@ void MainWindow::deviceViewPopup(QContextMenuEvent *event)
 
 void MainWindow::launchBrowser()
 {
-    const QString ipAddress = deviceView->currentRowText(DeviceModel::ColumnIpAddress);
-    QDesktopServices::openUrl(
-        QUrl(QStringLiteral("http://%1/index.cgi").arg(ipAddress), QUrl::TolerantMode));
+    // The text is the device's word: pasted into a URL, "1@evil.example" would
+    // send the user to another host.
+    const QString host
+        = Datagram::canonicalIpv4(deviceView->currentRowText(DeviceModel::ColumnIpAddress));
+    if (host.isNull())
+        return;
+    QUrl url;
+    url.setScheme(QStringLiteral("http"));
+    url.setHost(host);
+    url.setPath(QStringLiteral("/index.cgi"));
+    QDesktopServices::openUrl(url);
 }
 
 void MainWindow::deleteStoredPassword()

@@ -1,5 +1,6 @@
 #include "datagram.h"
 
+#include <QStringList>
 #include <QtEndian>
 
 #include <algorithm>
@@ -114,6 +115,23 @@ bool isDeviceMac(const QString &text)
             return false;
     }
     return true;
+}
+
+QString canonicalIpv4(const QString &text)
+{
+    const QStringList octets = text.split(QLatin1Char('.'));
+    if (octets.size() != 4)
+        return QString();
+    QStringList numbers;
+    for (const QString &octet : octets) {
+        const bool digits = !octet.isEmpty() && octet.size() <= 3
+            && std::all_of(octet.cbegin(), octet.cend(),
+                [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); });
+        if (!digits || octet.toInt() > 255)
+            return QString();
+        numbers << QString::number(octet.toInt());
+    }
+    return numbers.join(QLatin1Char('.'));
 }
 
 QByteArray makeHeader(const HeaderFields &f)

@@ -104,6 +104,9 @@ inline QString destMacAddr(const QByteArray &d) { return readText(d, Header::Des
 // One device's own MAC text: six two-digit hex groups joined by colons (either
 // letter case, as devices may write it), and not the broadcast MAC.
 bool isDeviceMac(const QString &text);
+// The text of four decimal octets 0-255 without leading zeros, which elsewhere
+// may mean octal; a null string when `text` is no dotted IPv4 address.
+QString canonicalIpv4(const QString &text);
 
 struct HeaderFields {
     int messageId = 0;
