@@ -397,7 +397,8 @@ bool Simulator::forge(const QStringList &what)
 {
     using namespace Datagram;
     // An empty destMacAddr passes every finder's test of being meant for it.
-    auto reply = [](int messageId, quint32 status, const QString &mac, const QByteArray &payload) {
+    auto reply = [](int messageId, quint32 status, const QString &mac,
+                     const QByteArray &payload) -> QByteArray {
         HeaderFields f;
         f.messageId = messageId;
         f.status = status;
