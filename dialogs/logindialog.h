@@ -8,9 +8,9 @@ class QLabel;
 class QLineEdit;
 
 // Asks for the user name and password of a device that takes only
-// authenticated requests. It checks, sends and stores nothing itself, and it
-// keeps what was typed between two runs. It refuses credentials the device
-// cannot receive and a password that could not be remembered.
+// authenticated requests. It sends and stores nothing itself and keeps what
+// was typed between two runs, but it refuses credentials the device cannot
+// receive and will not remember a password that could not be read back.
 class LoginDialog : public QDialog
 {
     Q_OBJECT
