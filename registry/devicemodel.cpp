@@ -80,13 +80,11 @@ void DeviceModel::onDeviceRequestSent(int messageId, QString macAddress)
         stampTime({ macAddress }, RequestTimeRole);
         break;
     case Datagram::SetNetworkConfig:
-        awaitingSetReply << macAddress;
-        stampTime({ macAddress }, RequestTimeRole);
-        setStatus(macAddress, SettingParameters());
-        break;
+    // Watched like the plain set: a lost request or a device that went away
+    // must not leave the row waiting without a word.
     case Datagram::SetNetworkConfigAuth:
         awaitingSetReply << macAddress;
-        // No watch: the device may take its time checking the credentials.
+        stampTime({ macAddress }, RequestTimeRole);
         setStatus(macAddress, SettingParameters());
         break;
     default:

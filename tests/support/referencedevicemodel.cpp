@@ -71,12 +71,9 @@ void ReferenceDeviceModel::onDeviceRequestSent(int messageId, QString macAddress
         stampTime({ macAddress }, DeviceModel::RequestTimeRole);
         break;
     case Datagram::SetNetworkConfig:
-        awaitingSetReply << macAddress;
-        stampTime({ macAddress }, DeviceModel::RequestTimeRole);
-        setStatus(macAddress, SettingParameters());
-        break;
     case Datagram::SetNetworkConfigAuth:
         awaitingSetReply << macAddress;
+        stampTime({ macAddress }, DeviceModel::RequestTimeRole);
         setStatus(macAddress, SettingParameters());
         break;
     default:
