@@ -16,6 +16,7 @@
 #include <QKeySequence>
 #include <QMenu>
 #include <QMessageBox>
+#include <QSet>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -23,13 +24,18 @@
 #include <QVBoxLayout>
 
 MainWindow::MainWindow(QWidget *parent)
+    : MainWindow(new PacketTransceiver, parent)
+{ }
+
+MainWindow::MainWindow(PacketTransceiver *packetTransceiver, QWidget *parent)
     : QMainWindow(parent)
+    , transceiver(packetTransceiver)
 {
     setWindowIcon(QIcon(QStringLiteral(":/veltrano")));
     setWindowTitle(QStringLiteral("Quorvel Device Finder"));
     setContextMenuPolicy(Qt::NoContextMenu);
 
-    transceiver = new PacketTransceiver(this);
+    transceiver->setParent(this);
 
     centralFrame = new QFrame(this);
     setCentralWidget(centralFrame);
@@ -192,9 +198,17 @@ void MainWindow::deviceViewPopup(QContextMenuEvent *event)
 
 void MainWindow::launchBrowser()
 {
-    const QString ipAddress = deviceView->currentRowText(DeviceModel::ColumnIpAddress);
-    QDesktopServices::openUrl(
-        QUrl(QStringLiteral("http://%1/index.cgi").arg(ipAddress), QUrl::TolerantMode));
+    // The text is the device's word: pasted into a URL, "1@evil.example" would
+    // send the user to another host.
+    const QString host
+        = Datagram::canonicalIpv4(deviceView->currentRowText(DeviceModel::ColumnIpAddress));
+    if (host.isNull())
+        return;
+    QUrl url;
+    url.setScheme(QStringLiteral("http"));
+    url.setHost(host);
+    url.setPath(QStringLiteral("/index.cgi"));
+    QDesktopServices::openUrl(url);
 }
 
 void MainWindow::deleteStoredPassword()
@@ -273,16 +287,17 @@ void MainWindow::checkDeviceCount()
         return;
     }
 
-    if (!isOlderWindows()) {
-        QMessageBox::information(this, QStringLiteral("Quorvel Device Finder"),
-            tr("No devices found!"), QMessageBox::Ok, QMessageBox::NoButton);
-        return;
-    }
-
     const QStringList entries = transceiver->interfaces();
     QStringList names;
     for (const QString &entry : entries)
         names << entry.split(QLatin1Char('|')).value(2);
+    // Two addresses of one interface are no choice: the name picks the first.
+    const int interfaceCount = QSet<QString>(names.cbegin(), names.cend()).size();
+    if (!isOlderWindows() && interfaceCount < 2) {
+        QMessageBox::information(this, QStringLiteral("Quorvel Device Finder"),
+            tr("No devices found!"), QMessageBox::Ok, QMessageBox::NoButton);
+        return;
+    }
     const QString ipAddress = entries.isEmpty() ? QStringLiteral("0.0.0.0")
                                                 : entries.first().split(QLatin1Char('|')).value(1);
 

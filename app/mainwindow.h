@@ -22,6 +22,9 @@ class MainWindow : public QMainWindow
 
 public:
     explicit MainWindow(QWidget *parent = nullptr);
+    // Takes over the given transceiver; tests pass one with interface entries
+    // and a send hook of their own.
+    MainWindow(PacketTransceiver *packetTransceiver, QWidget *parent);
     ~MainWindow() override;
 
 public slots:

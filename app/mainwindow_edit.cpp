@@ -33,14 +33,6 @@ Datagram::NetworkSettings settingsFrom(const ConnectionDialog &dialog)
     return settings;
 }
 
-// A set request to no MAC or to the broadcast MAC would reach every device
-// that answers such addresses and give them all the same settings.
-bool isSingleDevice(const QString &macAddress)
-{
-    return !macAddress.isEmpty()
-        && macAddress.compare(QLatin1String(Datagram::BroadcastMac), Qt::CaseInsensitive) != 0;
-}
-
 } // namespace
 
 void MainWindow::edit(QModelIndex index)
@@ -55,9 +47,11 @@ void MainWindow::edit(QModelIndex index)
         return;
 
     // A stored reply cut short reads as empty texts and version 0 where it
-    // ends; one without the device's own MAC leaves no one to address.
+    // ends. The request goes to its MAC text cut to the field: anything but one
+    // device's MAC (always 17 ASCII characters, so never cut) could reach every
+    // device and give them all the same settings.
     const QByteArray reply = macCell.data(DeviceModel::RawConfigRole).toByteArray();
-    if (!isSingleDevice(Datagram::srcMacAddr(reply)))
+    if (!Datagram::isDeviceMac(Datagram::srcMacAddr(reply)))
         return;
     const quint8 version = Datagram::protocolVersion(reply);
 

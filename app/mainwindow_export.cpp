@@ -5,10 +5,11 @@
 #include "devicetableview.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QItemSelectionModel>
 #include <QMessageBox>
+#include <QStandardPaths>
 
 void MainWindow::exportConnectionsToXml()
 {
@@ -23,27 +24,30 @@ void MainWindow::exportConnectionsToXml()
     if (rows.isEmpty())
         return;
 
-    const QString fileName = QFileDialog::getSaveFileName(
-        this, tr("Export %1 connections to a file").arg(rows.size()), QDir::rootPath(),
-        tr("Xml files (*.xml)"));
+    // Not the root folder, where no ordinary user may write.
+    QString startDir = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (startDir.isEmpty() || !QFileInfo(startDir).isDir())
+        startDir = QDir::homePath();
+    const QString fileName = QFileDialog::getSaveFileName(this,
+        tr("Export %1 connections to a file").arg(rows.size()), startDir, tr("Xml files (*.xml)"));
     if (fileName.isEmpty())
         return;
 
-    int written = 0;
-    QFile file(fileName);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Text)) {
-        QList<ConnectionExport::Device> devices;
-        for (const QModelIndex &row : qAsConst(rows)) {
-            const QVariant productType =
-                row.siblingAtColumn(DeviceModel::ColumnMacAddress).data(DeviceModel::ProductTypeRole);
-            devices.append({row.siblingAtColumn(DeviceModel::ColumnHostname).data().toString(),
-                            row.siblingAtColumn(DeviceModel::ColumnIpAddress).data().toString(),
-                            row.siblingAtColumn(DeviceModel::ColumnIpConfig).data().toString(),
-                            productType.isValid() ? productType.toString() : QString()});
-        }
-        written = ConnectionExport::write(&file, devices);
-        file.close();
+    QList<ConnectionExport::Device> devices;
+    for (const QModelIndex &row : qAsConst(rows)) {
+        const QVariant productType
+            = row.siblingAtColumn(DeviceModel::ColumnMacAddress).data(DeviceModel::ProductTypeRole);
+        devices.append({ row.siblingAtColumn(DeviceModel::ColumnHostname).data().toString(),
+            row.siblingAtColumn(DeviceModel::ColumnIpAddress).data().toString(),
+            row.siblingAtColumn(DeviceModel::ColumnIpConfig).data().toString(),
+            productType.isValid() ? productType.toString() : QString() });
+    }
+    const QString failure = ConnectionExport::save(fileName, devices);
+    if (!failure.isEmpty()) {
+        QMessageBox::warning(this, tr("Export connections"),
+            tr("The connections could not be exported to %1: %2").arg(fileName, failure));
+        return;
     }
     QMessageBox::information(this, tr("Export connections"),
-                             tr("%1 connection(s) exported to %2").arg(QString::number(written), fileName));
+        tr("%1 connection(s) exported to %2").arg(QString::number(devices.size()), fileName));
 }

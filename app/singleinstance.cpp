@@ -6,7 +6,6 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
@@ -14,6 +13,7 @@
 #include <QWidget>
 
 #ifdef Q_OS_UNIX
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -24,12 +24,39 @@ namespace {
 constexpr quint32 MaxMessageBytes = 64 * 1024;
 constexpr char Ack = '\x06';
 
+#ifdef Q_OS_UNIX
+// A folder that others can write to would let them take our names first, or
+// swap what we find there.
+bool isPrivateFolder(const QString &path)
+{
+    struct stat st;
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode)
+        && st.st_uid == ::getuid() && (st.st_mode & 077) == 0;
+}
+
+bool belongsToOthers(const QString &path)
+{
+    struct stat st;
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && st.st_uid != ::getuid();
+}
+#endif
+
+// Empty where no folder of the user's alone can be had.
 QString runtimeFolder()
 {
+#ifdef Q_OS_UNIX
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QFileInfo(runtime).isDir())
+    if (!runtime.isEmpty() && isPrivateFolder(runtime))
         return runtime;
+    // Without a runtime folder (ssh -X, su): one of our own in the shared temp
+    // folder, unless someone else got that name first.
+    const QString own = QDir::tempPath() + QStringLiteral("/quorvel-device-finder-")
+        + QString::number(::getuid());
+    ::mkdir(QFile::encodeName(own).constData(), 0700);
+    return isPrivateFolder(own) ? own : QString();
+#else
     return QDir::tempPath();
+#endif
 }
 
 QByteArray loginSession()
@@ -109,6 +136,10 @@ bool SingleInstance::isRunning()
     if (checked)
         return running;
     checked = true;
+    // Without a safe place for the lock this start cannot tell; better two
+    // windows than none.
+    if (runtimeFolder().isEmpty())
+        return running = false;
 
     lock = std::make_unique<QLockFile>(lockFilePath());
     // Age alone never makes the lock stale: a long-running first instance keeps
@@ -122,6 +153,11 @@ bool SingleInstance::isRunning()
     // cannot be made at all (no permission, no space) must not keep the
     // program from starting.
     running = lock->error() == QLockFile::LockFailedError;
+#ifdef Q_OS_UNIX
+    // A lock or socket of another user (root can write anywhere) is no
+    // instance of ours, and its socket is not ours to take over.
+    running = running && !belongsToOthers(lockFilePath()) && !belongsToOthers(serverName());
+#endif
     if (!running)
         lock.reset();
     return running;

@@ -17,26 +17,6 @@ namespace {
 
 const char InvalidInputStyle[] = "QLineEdit { border: 2px solid #d64541; }";
 
-// Four decimal octets of 0-255; the validator lets half-typed addresses such as
-// "192.168.1." stay in a field, but a device told to use one is unreachable.
-bool isDottedQuad(const QString &text)
-{
-    const QStringList octets = text.split(QLatin1Char('.'));
-    if (octets.size() != 4)
-        return false;
-    for (const QString &octet : octets) {
-        if (octet.isEmpty() || octet.size() > 3)
-            return false;
-        for (const QChar c : octet) {
-            if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-                return false;
-        }
-        if (octet.toInt() > 255)
-            return false;
-    }
-    return true;
-}
-
 void markInvalid(QLineEdit *edit)
 {
     edit->setStyleSheet(QString::fromLatin1(InvalidInputStyle));
@@ -193,7 +173,9 @@ bool ConnectionDialog::checkStaticAddresses()
     QLineEdit *firstInvalid = nullptr;
     for (const Rule &rule : rules) {
         const QString text = rule.edit->text();
-        if ((rule.mayBeEmpty && text.isEmpty()) || isDottedQuad(text)) {
+        // The validator lets half-typed addresses such as "192.168.1." stay in a
+        // field, but a device told to use one is unreachable.
+        if ((rule.mayBeEmpty && text.isEmpty()) || !Datagram::canonicalIpv4(text).isNull()) {
             clearMark(rule.edit);
             continue;
         }

@@ -6,7 +6,18 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+
+// The device takes the Base64 form of the Latin-1 "user:password" in 127
+// characters: 93 bytes make 124 of them, 94 already 128.
+constexpr int MaxCredentialsLength = 93;
+
+} // namespace
 
 LoginDialog::LoginDialog(QWidget *parent, Qt::WindowFlags flags)
     : QDialog(parent, flags)
@@ -27,6 +38,10 @@ LoginDialog::LoginDialog(QWidget *parent, Qt::WindowFlags flags)
     form->addRow(explanation);
     form->addRow(tr("&Username:"), usernameEdit);
     form->addRow(tr("&Password:"), passwordEdit);
+    problemLabel = new QLabel(this);
+    problemLabel->setWordWrap(true);
+    problemLabel->hide();
+    form->addRow(problemLabel);
     form->addRow(rememberCheckBox);
 
     auto *group = new QGroupBox(QStringLiteral("Authentication parameters"), this);
@@ -41,4 +56,39 @@ LoginDialog::LoginDialog(QWidget *parent, Qt::WindowFlags flags)
 
     connect(buttonBox, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttonBox, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(usernameEdit, &QLineEdit::textChanged, this, &LoginDialog::checkCredentials);
+    connect(passwordEdit, &QLineEdit::textChanged, this, &LoginDialog::checkCredentials);
+}
+
+void LoginDialog::checkCredentials()
+{
+    const QString credentials = usernameEdit->text() + QLatin1Char(':') + passwordEdit->text();
+    QStringList problems;
+    // Outside Latin-1 a character would reach the device as "?".
+    const auto foreign = std::find_if(
+        credentials.cbegin(), credentials.cend(), [](QChar c) { return c.unicode() > 0xFF; });
+    if (foreign != credentials.cend()) {
+        const int at = int(foreign - credentials.cbegin());
+        problems << tr("The device cannot receive the character \"%1\".")
+                        .arg(credentials.mid(at, foreign->isHighSurrogate() ? 2 : 1));
+    } else if (credentials.size() > MaxCredentialsLength) {
+        problems << tr("User name and password together may have at most %1 characters.")
+                        .arg(MaxCredentialsLength - 1);
+    }
+    buttonBox->button(QDialogButtonBox::Ok)->setEnabled(problems.isEmpty());
+
+    // The stored record is "MAC|user|password" without escaping: one more "|"
+    // and it never loads again.
+    const bool unstorable = credentials.contains(QLatin1Char('|'));
+    const QString why
+        = unstorable ? tr("A user name or password with \"|\" cannot be remembered.") : QString();
+    if (unstorable) {
+        rememberCheckBox->setChecked(false);
+        problems << why;
+    }
+    rememberCheckBox->setEnabled(!unstorable);
+    rememberCheckBox->setToolTip(why);
+
+    problemLabel->setText(problems.join(QLatin1Char('\n')));
+    problemLabel->setVisible(!problems.isEmpty());
 }

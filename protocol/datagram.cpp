@@ -1,5 +1,6 @@
 #include "datagram.h"
 
+#include <QStringList>
 #include <QtEndian>
 
 #include <algorithm>
@@ -32,14 +33,14 @@ NetworkSettings readSettings(const QByteArray &datagram, int base)
 {
     using namespace NetworkConfig;
     NetworkSettings s;
-    s.hostname = readText(datagram, base + Hostname.offset);
-    s.dhcp = readText(datagram, base + Dhcp.offset);
-    s.ipAddress = readText(datagram, base + IpAddress.offset);
-    s.subnetMask = readText(datagram, base + SubnetMask.offset);
-    s.domain = readText(datagram, base + Domain.offset);
-    s.gateway = readText(datagram, base + Gateway.offset);
-    s.primaryDns = readText(datagram, base + PrimaryDns.offset);
-    s.secondaryDns = readText(datagram, base + SecondaryDns.offset);
+    s.hostname = readText(datagram, shifted(Hostname, base));
+    s.dhcp = readText(datagram, shifted(Dhcp, base));
+    s.ipAddress = readText(datagram, shifted(IpAddress, base));
+    s.subnetMask = readText(datagram, shifted(SubnetMask, base));
+    s.domain = readText(datagram, shifted(Domain, base));
+    s.gateway = readText(datagram, shifted(Gateway, base));
+    s.primaryDns = readText(datagram, shifted(PrimaryDns, base));
+    s.secondaryDns = readText(datagram, shifted(SecondaryDns, base));
     return s;
 }
 
@@ -66,13 +67,13 @@ void writeUInt16(QByteArray &buffer, int offset, quint16 value)
         qToLittleEndian<quint16>(value, buffer.data() + offset);
 }
 
-QString readText(const QByteArray &datagram, int offset)
+QString readText(const QByteArray &datagram, Field field)
 {
-    if (offset < 0 || offset >= datagram.size())
+    if (field.offset < 0 || field.offset >= datagram.size())
         return QString();
-    const int nul = datagram.indexOf('\0', offset);
-    const int end = nul < 0 ? datagram.size() : nul;
-    return QString::fromUtf8(datagram.constData() + offset, end - offset);
+    const char *begin = datagram.constData() + field.offset;
+    const int limit = qMin(datagram.size() - field.offset, qMax(field.width, 0));
+    return QString::fromUtf8(begin, int(qstrnlen(begin, uint(limit))));
 }
 
 bool hasTerminatedText(const QByteArray &datagram, Field field)
@@ -102,6 +103,35 @@ quint16 readUInt16(const QByteArray &datagram, int offset)
 quint8 readUInt8(const QByteArray &datagram, int offset)
 {
     return fits(datagram, offset, 1) ? quint8(datagram.at(offset)) : 0;
+}
+
+bool isDeviceMac(const QString &text)
+{
+    static const QString hexDigits = QStringLiteral("0123456789ABCDEFabcdef");
+    if (text.size() != 17 || text.compare(QLatin1String(BroadcastMac), Qt::CaseInsensitive) == 0)
+        return false;
+    for (int i = 0; i < text.size(); ++i) {
+        if (i % 3 == 2 ? text.at(i) != QLatin1Char(':') : !hexDigits.contains(text.at(i)))
+            return false;
+    }
+    return true;
+}
+
+QString canonicalIpv4(const QString &text)
+{
+    const QStringList octets = text.split(QLatin1Char('.'));
+    if (octets.size() != 4)
+        return QString();
+    QStringList numbers;
+    for (const QString &octet : octets) {
+        const bool digits = !octet.isEmpty() && octet.size() <= 3
+            && std::all_of(octet.cbegin(), octet.cend(),
+                [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); });
+        if (!digits || octet.toInt() > 255)
+            return QString();
+        numbers << QString::number(octet.toInt());
+    }
+    return numbers.join(QLatin1Char('.'));
 }
 
 QByteArray makeHeader(const HeaderFields &f)
@@ -149,7 +179,7 @@ NetworkSettings decodeNetworkConfig(const QByteArray &datagram)
 
 QString networkConfigMac(const QByteArray &datagram)
 {
-    return readText(datagram, Header::Size + NetworkConfig::MacAddress.offset);
+    return readText(datagram, shifted(NetworkConfig::MacAddress, Header::Size));
 }
 
 NetworkSettings decodeNetworkConfigAuth(const QByteArray &datagram)
@@ -159,17 +189,17 @@ NetworkSettings decodeNetworkConfigAuth(const QByteArray &datagram)
 
 QString decodeCredentials(const QByteArray &datagram)
 {
-    return readText(datagram, Header::Size + NetworkConfigAuth::Credentials.offset);
+    return readText(datagram, shifted(NetworkConfigAuth::Credentials, Header::Size));
 }
 
 QByteArray encodeDeviceInfo(const QString &productType, const QString &firmwareVersion,
                             const QString &deviceName)
 {
     const QByteArray name = deviceName.toUtf8();
-    QByteArray payload(DeviceInfo::DeviceName + name.size() + 1, '\0');
+    QByteArray payload(DeviceInfo::DeviceName.offset + name.size() + 1, '\0');
     writeText(payload, DeviceInfo::ProductType, productType);
     writeText(payload, DeviceInfo::FirmwareVersion, firmwareVersion);
-    writeText(payload, DeviceInfo::DeviceName, name.size() + 1, deviceName);
+    writeText(payload, DeviceInfo::DeviceName.offset, name.size() + 1, deviceName);
     return payload;
 }
 

@@ -73,7 +73,8 @@ inline constexpr Field Credentials{187, 128};
 namespace DeviceInfo {
 inline constexpr Field ProductType{0, 4};
 inline constexpr Field FirmwareVersion{4, 20};
-inline constexpr int DeviceName = 24; // up to its NUL
+// Runs to its NUL; cut where no real name reaches, so a reply's memory is bounded.
+inline constexpr Field DeviceName{24, 256};
 } // namespace DeviceInfo
 
 // Texts are cut to width - 1 bytes so a NUL always follows; the buffer must be zero-filled.
@@ -85,8 +86,8 @@ inline void writeText(QByteArray &buffer, Field field, const QString &text)
 void writeInt32(QByteArray &buffer, int offset, qint32 value);
 void writeUInt16(QByteArray &buffer, int offset, quint16 value);
 
-// Reads up to the first NUL or the datagram's end; empty beyond it.
-QString readText(const QByteArray &datagram, int offset);
+// Reads up to the first NUL, the field's end or the datagram's end; empty beyond it.
+QString readText(const QByteArray &datagram, Field field);
 // True when the field lies inside the datagram and holds a NUL within its width.
 bool hasTerminatedText(const QByteArray &datagram, Field field);
 qint32 readInt32(const QByteArray &datagram, int offset);
@@ -97,8 +98,15 @@ quint8 readUInt8(const QByteArray &datagram, int offset);
 inline int messageId(const QByteArray &d) { return readInt32(d, Header::MessageId); }
 inline quint32 status(const QByteArray &d) { return readUInt32(d, Header::Status); }
 inline quint8 protocolVersion(const QByteArray &d) { return readUInt8(d, Header::ProtocolVersion); }
-inline QString srcMacAddr(const QByteArray &d) { return readText(d, Header::SrcMac.offset); }
-inline QString destMacAddr(const QByteArray &d) { return readText(d, Header::DestMac.offset); }
+inline QString srcMacAddr(const QByteArray &d) { return readText(d, Header::SrcMac); }
+inline QString destMacAddr(const QByteArray &d) { return readText(d, Header::DestMac); }
+
+// One device's own MAC text: six two-digit hex groups joined by colons (either
+// letter case, as devices may write it), and not the broadcast MAC.
+bool isDeviceMac(const QString &text);
+// The text of four decimal octets 0-255 without leading zeros, which elsewhere
+// may mean octal; a null string when `text` is no dotted IPv4 address.
+QString canonicalIpv4(const QString &text);
 
 struct HeaderFields {
     int messageId = 0;

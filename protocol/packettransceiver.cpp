@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QMessageBox>
+#include <QNetworkDatagram>
 #include <QNetworkInterface>
 #include <QThread>
 #include <QUdpSocket>
@@ -32,6 +33,18 @@ constexpr int MaxDatagramBytes = 65536;
 QString entryPart(const QString &entry, int part)
 {
     return entry.split(EntrySeparator, Qt::KeepEmptyParts, Qt::CaseSensitive).value(part);
+}
+
+// Looked up at each send: an adapter plugged in again comes back with another
+// index. 0, for a name the system does not know, leaves the choice to routing.
+uint interfaceIndex(const QString &humanReadableName)
+{
+    const QList<QNetworkInterface> all = QNetworkInterface::allInterfaces();
+    for (const QNetworkInterface &iface : all) {
+        if (iface.humanReadableName() == humanReadableName)
+            return uint(iface.index());
+    }
+    return 0;
 }
 
 } // namespace
@@ -113,10 +126,14 @@ PacketTransceiver::Acceptance PacketTransceiver::acceptance(
         || !Datagram::hasTerminatedText(datagram, Datagram::Header::Key)
         || !Datagram::hasTerminatedText(datagram, Datagram::Header::DestMac))
         return Acceptance::Drop;
-    if (Datagram::readText(datagram, Datagram::Header::Key.offset)
+    if (Datagram::readText(datagram, Datagram::Header::Key)
         != QLatin1String(Datagram::PacketIdentificationKey))
         return Acceptance::ForeignKey;
     if (!localMacAddress.startsWith(Datagram::destMacAddr(datagram), Qt::CaseSensitive))
+        return Acceptance::Drop;
+    // The sender's MAC becomes a row's key and the address of our requests to
+    // it: a text that is no single device's MAC must not get that far.
+    if (!Datagram::isDeviceMac(Datagram::srcMacAddr(datagram)))
         return Acceptance::Drop;
     return Acceptance::Deliver;
 }
@@ -159,7 +176,9 @@ void PacketTransceiver::selectInterface(QString name)
     if (!found)
         return;
     interfaceList = reordered;
-    bindSendSocket();
+    // Elsewhere the interface index of each datagram picks the link.
+    if (isOlderWindows())
+        bindSendSocket();
 }
 
 QStringList PacketTransceiver::interfaces() const
@@ -197,10 +216,19 @@ void PacketTransceiver::send(int messageId, const QString &destMacAddr, const QB
 {
     const QByteArray datagram
         = createMessageHeader(messageId, destMacAddr, payload.size()) + payload;
-    if (sendHook)
+    if (sendHook) {
         sendHook(datagram);
-    else
-        sendSocket->writeDatagram(datagram, QHostAddress(QHostAddress::Broadcast), ReceivePort);
+    } else {
+        // On Linux a broadcast leaves by the default route whatever address the
+        // socket is bound to; naming the interface sends it out of the one in
+        // use. The index travels as IPv4 packet info, so the socket must be IPv4.
+        if (sendSocket->state() == QAbstractSocket::UnconnectedState)
+            sendSocket->bind(QHostAddress(QHostAddress::AnyIPv4), 0);
+        QNetworkDatagram out(datagram, QHostAddress(QHostAddress::Broadcast), ReceivePort);
+        if (!interfaceList.isEmpty())
+            out.setInterfaceIndex(interfaceIndex(entryPart(interfaceList.first(), 2)));
+        sendSocket->writeDatagram(out);
+    }
     emit requestSent(messageId, destMacAddr);
 }
 

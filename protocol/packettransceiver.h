@@ -36,7 +36,7 @@ public:
     // What happens to a received datagram.
     enum class Acceptance {
         Deliver, // ours and addressed to this host
-        Drop, // unreadable, or meant for someone else; no word about it
+        Drop, // unreadable, meant for someone else or from no device; no word about it
         ForeignKey, // another program's datagram on our port
     };
 

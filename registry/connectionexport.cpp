@@ -1,5 +1,6 @@
 #include "connectionexport.h"
 
+#include <QSaveFile>
 #include <QXmlStreamWriter>
 
 namespace ConnectionExport {
@@ -41,6 +42,19 @@ int write(QIODevice *device, const QList<Device> &devices)
     xml.writeEndElement();
     xml.writeEndDocument();
     return devices.size();
+}
+
+QString save(const QString &fileName, const QList<Device> &devices)
+{
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
+        return file.errorString();
+    write(&file, devices);
+    // Qt 5.15's commit() overlooks a failure of its own last flush, the one
+    // that meets a full disk with a short file.
+    if (!file.flush() || !file.commit())
+        return file.errorString();
+    return QString();
 }
 
 } // namespace ConnectionExport

@@ -30,4 +30,8 @@ private:
 // Writes the whole document and returns the number of connections written.
 int write(QIODevice *device, const QList<Device> &devices);
 
+// Writes the file whole or not at all, so an existing file is replaced only by
+// a complete new one. Returns why it could not, or an empty text.
+QString save(const QString &fileName, const QList<Device> &devices);
+
 } // namespace ConnectionExport

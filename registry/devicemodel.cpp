@@ -18,9 +18,9 @@ constexpr qint64 RestartDelay = 5000;
 
 const QString NotAvailable = QStringLiteral("N/A");
 
-QString payloadText(const QByteArray &datagram, int payloadOffset)
+QString payloadText(const QByteArray &datagram, Datagram::Field field)
 {
-    return Datagram::readText(datagram, Datagram::Header::Size + payloadOffset);
+    return Datagram::readText(datagram, { Datagram::Header::Size + field.offset, field.width });
 }
 
 } // namespace
@@ -80,11 +80,11 @@ void DeviceModel::onDeviceRequestSent(int messageId, QString macAddress)
         stampTime({ macAddress }, RequestTimeRole);
         break;
     case Datagram::SetNetworkConfig:
-        stampTime({ macAddress }, RequestTimeRole);
-        setStatus(macAddress, SettingParameters());
-        break;
+    // Watched like the plain set: a lost request or a device that went away
+    // must not leave the row waiting without a word.
     case Datagram::SetNetworkConfigAuth:
-        // No watch: the device may take its time checking the credentials.
+        awaitingSetReply << macAddress;
+        stampTime({ macAddress }, RequestTimeRole);
         setStatus(macAddress, SettingParameters());
         break;
     default:
@@ -95,11 +95,19 @@ void DeviceModel::onDeviceRequestSent(int messageId, QString macAddress)
 void DeviceModel::onDeviceReplyReceived(QByteArray datagram)
 {
     const QString mac = Datagram::srcMacAddr(datagram);
+    const int messageId = Datagram::messageId(datagram);
+    // Anyone on the LAN can send a set reply; only one that answers our own
+    // request may restart a device or save or delete its login. A late one,
+    // after "Device not responding", still does.
+    if ((messageId == Datagram::SetNetworkConfigReply
+            || messageId == Datagram::SetNetworkConfigAuthReply)
+        && !awaitingSetReply.removeOne(mac))
+        return;
     if (QStandardItem *macCell = firstInRowOrder(exactMacIndex, mac))
         clearTime(device(macCell), RequestTimeRole);
 
     const quint32 status = Datagram::status(datagram);
-    switch (Datagram::messageId(datagram)) {
+    switch (messageId) {
     case Datagram::DeviceInfoReply:
     case Datagram::NetworkConfigReply:
         updateRow(datagram);
@@ -166,18 +174,18 @@ void DeviceModel::updateRow(const QByteArray &datagram)
         using namespace Datagram::DeviceInfo;
         items[ColumnDeviceName]->setText(failed ? NotAvailable : payloadText(datagram, DeviceName));
         items[ColumnFirmware]->setText(
-            failed ? NotAvailable : payloadText(datagram, FirmwareVersion.offset));
-        macCell->setData(failed ? 0 : payloadText(datagram, ProductType.offset).toInt(nullptr, 10),
-            ProductTypeRole);
+            failed ? NotAvailable : payloadText(datagram, FirmwareVersion));
+        macCell->setData(
+            failed ? 0 : payloadText(datagram, ProductType).toInt(nullptr, 10), ProductTypeRole);
     } else {
         using namespace Datagram::NetworkConfig;
         macCell->setData(datagram, RawConfigRole);
-        const QString hostname = failed ? NotAvailable : payloadText(datagram, Hostname.offset);
-        const QString ipAddress = failed ? NotAvailable : payloadText(datagram, IpAddress.offset);
+        const QString hostname = failed ? NotAvailable : payloadText(datagram, Hostname);
+        const QString ipAddress = failed ? NotAvailable : payloadText(datagram, IpAddress);
         items[ColumnHostname]->setText(hostname);
         items[ColumnIpAddress]->setText(ipAddress);
         items[ColumnIpConfig]->setText(failed ? NotAvailable
-                : payloadText(datagram, Dhcp.offset) == QLatin1String("1")
+                : payloadText(datagram, Dhcp) == QLatin1String("1")
                 ? QStringLiteral("DHCP")
                 : QStringLiteral("static"));
         indexHostname(macCell, d, hostname);

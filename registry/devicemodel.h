@@ -135,4 +135,6 @@ private:
     QSet<QString> dirtyGroups[2];
     QSet<QStandardItem *> dirtyRows;
     QSet<QStandardItem *> watched; // MAC cells with a request or restart time
+    // The MAC of each set request sent and not answered yet, once per request.
+    QStringList awaitingSetReply;
 };

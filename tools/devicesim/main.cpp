@@ -38,6 +38,11 @@ const char Description[]
       "  password MAC NEW   the device's password becomes NEW (may be empty)\n"
       "  user MAC NEW       the device's user name becomes NEW\n"
       "  junk N             sends N datagrams of another program\n"
+      "  forge long-mac     unasked replies of a device whose MAC field holds\n"
+      "                     \"FF:FF:FF:FF:FF:FF!\" with no NUL, as an attacker\n"
+      "                     on the LAN may send them\n"
+      "  forge auth-failure MAC\n"
+      "                     an unasked authorization failure from MAC\n"
       "  quit               ends the simulator\n"
       "Exit code 2 for bad options or a bad configuration, 77 outside the lab\n"
       "of scripts/netlab.";

@@ -255,7 +255,7 @@ void Simulator::handleRequest(const QByteArray &request)
 {
     using namespace Datagram;
     if (request.size() < Header::Size || !hasTerminatedText(request, Header::Key)
-        || readText(request, Header::Key.offset) != QLatin1String(PacketIdentificationKey)
+        || readText(request, Header::Key) != QLatin1String(PacketIdentificationKey)
         || !hasTerminatedText(request, Header::DestMac))
         return;
     const int id = messageId(request);
@@ -393,6 +393,46 @@ void Simulator::sendJunk(int count)
     }
 }
 
+bool Simulator::forge(const QStringList &what)
+{
+    using namespace Datagram;
+    // An empty destMacAddr passes every finder's test of being meant for it.
+    auto reply = [](int messageId, quint32 status, const QString &mac,
+                     const QByteArray &payload) -> QByteArray {
+        HeaderFields f;
+        f.messageId = messageId;
+        f.status = status;
+        f.payloadLength = payload.size();
+        f.srcMacAddr = mac;
+        f.srcIpAddr = QStringLiteral("192.168.77.66");
+        return makeHeader(f) + payload;
+    };
+    if (what == QStringList { QStringLiteral("long-mac") }) {
+        NetworkSettings settings;
+        settings.hostname = QStringLiteral("forged");
+        settings.dhcp = QStringLiteral("0");
+        settings.ipAddress = QStringLiteral("192.168.77.66");
+        settings.subnetMask = QStringLiteral("255.255.255.0");
+        const QString mac = QLatin1String(BroadcastMac);
+        for (QByteArray datagram :
+            { reply(NetworkConfigReply, StatusOk, mac, encodeNetworkConfig(mac, settings)),
+                reply(DeviceInfoReply, StatusOk, mac,
+                    encodeDeviceInfo(QStringLiteral("1"), QStringLiteral("6.6.6"),
+                        QStringLiteral("Forged"))) }) {
+            // "!" where the NUL belongs: a reader that runs on takes in the IP
+            // text behind it, a writer cuts it back to the broadcast MAC.
+            datagram[Header::SrcMac.offset + Header::SrcMac.width - 1] = '!';
+            broadcast(datagram);
+        }
+        return true;
+    }
+    if (what.size() == 2 && what.first() == QLatin1String("auth-failure")) {
+        broadcast(reply(SetNetworkConfigAuthReply, StatusAuthorizationFailed, what.at(1), {}));
+        return true;
+    }
+    return false;
+}
+
 void Simulator::broadcast(const QByteArray &datagram)
 {
     // A burst may fill the send queue for a moment; wait for room rather than
@@ -441,6 +481,8 @@ void Simulator::runCommand(const QString &line)
         answerText = QStringLiteral("ok %1 %2").arg(command, device.mac);
     } else if (command == QLatin1String("junk") && words.size() == 2 && words.at(1).toInt() > 0) {
         sendJunk(words.at(1).toInt());
+        answerText = QStringLiteral("ok ") + line;
+    } else if (command == QLatin1String("forge") && forge(words.mid(1))) {
         answerText = QStringLiteral("ok ") + line;
     } else if (command == QLatin1String("quit")) {
         QCoreApplication::quit();

@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 class QSocketNotifier;
@@ -62,6 +63,8 @@ private:
         quint32 status, const QByteArray &payload);
     void sendLater(int delayMs, const QByteArray &datagram);
     void sendJunk(int count);
+    // Hostile datagrams for the finder's tests; false for an unknown kind.
+    bool forge(const QStringList &what);
     void broadcast(const QByteArray &datagram);
     void readControl();
     void runCommand(const QString &line);
