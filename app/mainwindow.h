@@ -64,6 +64,6 @@ private:
     PacketTransceiver *transceiver = nullptr;
     QTimer *checkTimer = nullptr;
 
-    // Tests reach the members through tests/support/mainwindowtester.h.
+    // The scan benchmark reaches the members through a MainWindowTester of its own.
     friend class MainWindowTester;
 };

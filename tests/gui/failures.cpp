@@ -1,8 +1,5 @@
 #include "connectionexport.h"
-#include "devicemodel.h"
-#include "devicereplies.h"
 #include "logindialog.h"
-#include "manualdeviceclock.h"
 #include "testmain.h"
 
 #include <QtTest>
@@ -11,24 +8,13 @@
 #include <csignal>
 #include <sys/resource.h>
 
-// Failures the user must be told about: a set nobody answers, an export that
-// did not reach the disk, a login the device can never receive.
+// Failures the user must be told about: an export that did not reach the disk,
+// a login the device can never receive.
 class FailuresTest : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void unansweredAuthenticatedSet_endsNotResponding()
-    {
-        TestSupport::ManualDeviceClock clock;
-        DeviceModel model;
-        model.setClock(&clock);
-        model.onDeviceReplyReceived(DeviceReplies::networkConfig("02:00:00:00:13:01"));
-        model.onDeviceRequestSent(13, "02:00:00:00:13:01"); // SetNetworkConfigAuth
-        clock.advance(3001); // the watch's next tick finds more than 3 s gone
-        QTRY_COMPARE(model.item(0, DeviceModel::ColumnStatus)->text(), "Device not responding");
-    }
-
     void failedExport_saysWhyAndKeepsTheOldFile()
     {
         QTemporaryDir dir;

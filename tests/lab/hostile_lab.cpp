@@ -1,16 +1,16 @@
 #include "connectiondialog.h"
 #include "devicemodel.h"
 #include "devicetableview.h"
-#include "editdriver.h"
 #include "logindata.h"
-#include "mainwindowtester.h"
+#include "mainwindow.h"
+#include "modal.h"
 #include "simulatorprocess.h"
 #include "testmain.h"
 #include "testsupport.h"
-#include "urlcatcher.h"
 
 #include <QDesktopServices>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QtTest>
 
 // Someone on the LAN forges replies beside a real device: they must steer no
@@ -38,16 +38,15 @@ void HostileLabTest::forgedReplies_steerNothing()
                      .arg(mac, longName)
                      .toUtf8());
     config.flush();
-    TestSupport::SimulatorProcess simulator(
+    NetLab::SimulatorProcess simulator(
         { QStringLiteral("--config"), config.fileName(), QStringLiteral("--control") });
     QVERIFY2(simulator.start(), qPrintable(simulator.errorText()));
 
     MainWindow window;
-    MainWindowTester tester(window);
-    DeviceModel *model = tester.deviceModel();
+    auto *model = window.findChild<DeviceModel *>();
     auto cell = [&](int column) { return model->index(model->findRow(mac), column); };
     auto scanned = [&] {
-        tester.scan();
+        QMetaObject::invokeMethod(&window, "scan");
         // The device information comes first, so the row is complete with its address.
         return QTest::qWaitFor(
             [&] { return !cell(DeviceModel::ColumnIpAddress).data().isNull(); }, 10000);
@@ -55,8 +54,8 @@ void HostileLabTest::forgedReplies_steerNothing()
     TestSupport::UrlCatcher catcher;
     QDesktopServices::setUrlHandler(QStringLiteral("http"), &catcher, "open");
     auto openInBrowser = [&] {
-        tester.deviceView()->setCurrentIndex(cell(DeviceModel::ColumnIpAddress));
-        tester.launchBrowser();
+        window.findChild<DeviceTableView *>()->setCurrentIndex(cell(DeviceModel::ColumnIpAddress));
+        QMetaObject::invokeMethod(&window, "launchBrowser");
     };
 
     QVERIFY(scanned());
@@ -64,10 +63,11 @@ void HostileLabTest::forgedReplies_steerNothing()
     openInBrowser();
     QVERIFY(catcher.urls.isEmpty()); // "1@evil.example" would have gone to evil.example
 
-    for (const QString &forge :
-        QStringList { QStringLiteral("long-mac"), QStringLiteral("auth-failure ") + mac })
-        QVERIFY2(
-            simulator.command(QStringLiteral("forge ") + forge), qPrintable(simulator.errorText()));
+    for (const QString &forge : QStringList { "long-mac", "auth-failure " + mac }) {
+        simulator.write("forge " + forge.toLatin1() + '\n');
+        while (!simulator.canReadLine() && simulator.waitForReadyRead(5000)) { }
+        QVERIFY(simulator.readLine().startsWith("ok"));
+    }
     // Sent before the scan's requests, the forged replies are read before the device's answers.
     QVERIFY(scanned());
     QCOMPARE(model->rowCount(), 1); // no row for "FF:FF:FF:FF:FF:FF!", so no edit of it
@@ -75,9 +75,13 @@ void HostileLabTest::forgedReplies_steerNothing()
 
     // The remembered login still serves (the login dialog would be left empty),
     // and the device's own set reply still acts.
-    TestSupport::applyNextSettingsDialog(
-        [](ConnectionDialog *d) { d->ipAddressEdit->setText(QStringLiteral("192.168.77.51")); });
-    tester.edit(cell(DeviceModel::ColumnIpAddress));
+    TestSupport::whenModalShown([](QWidget *modal) {
+        auto *dialog = qobject_cast<ConnectionDialog *>(modal);
+        dialog->ipAddressEdit->setText(QStringLiteral("192.168.77.51"));
+        dialog->applyButton->click();
+    });
+    QMetaObject::invokeMethod(
+        &window, "edit", Q_ARG(QModelIndex, cell(DeviceModel::ColumnIpAddress)));
     QTRY_COMPARE_WITH_TIMEOUT(cell(DeviceModel::ColumnIpAddress).data().toString(),
         QStringLiteral("192.168.77.51"), 12000);
     openInBrowser();

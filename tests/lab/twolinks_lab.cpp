@@ -1,7 +1,6 @@
 #include "connectiondialog.h"
 #include "devicemodel.h"
-#include "editdriver.h"
-#include "mainwindowtester.h"
+#include "mainwindow.h"
 #include "modal.h"
 #include "packettransceiver.h"
 #include "simulatorprocess.h"
@@ -10,6 +9,7 @@
 
 #include <QInputDialog>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QtTest>
 
 // A laptop on two networks: the office link holds the default route, the
@@ -25,7 +25,7 @@ private slots:
         if (qEnvironmentVariableIsEmpty("QDF_LAB_OFFICE_NS"))
             QSKIP("needs the office link of scripts/netlab run --two-links");
         TestSupport::TemporarySettings settings;
-        TestSupport::SimulatorProcess simulator({ QStringLiteral("--count"), QStringLiteral("2"),
+        NetLab::SimulatorProcess simulator({ QStringLiteral("--count"), QStringLiteral("2"),
             QStringLiteral("--protocol-version"), QStringLiteral("3") });
         QVERIFY2(simulator.start(), qPrintable(simulator.errorText()));
         // The lab's device link, and an office interface with an address of the
@@ -33,9 +33,9 @@ private slots:
         const QStringList entries
             = PacketTransceiver::interfaceEntries(PacketTransceiver::systemInterfaces());
         const QString office = QStringLiteral("02:00:00:00:00:AA|192.168.88.1|office");
-        MainWindow window(new PacketTransceiver(entries + QStringList { office }), nullptr);
-        MainWindowTester tester(window);
-        DeviceModel *model = tester.deviceModel();
+        auto *transceiver = new PacketTransceiver(entries + QStringList { office });
+        MainWindow window(transceiver, nullptr);
+        auto *model = window.findChild<DeviceModel *>();
         const auto text = [model](int n, int column) {
             const int row = model->findRow(QStringLiteral("02:00:00:00:00:0%1").arg(n));
             return model->index(row, column).data().toString();
@@ -54,23 +54,27 @@ private slots:
         };
 
         QPointer<QObject> watch = TestSupport::whenModalShown(record);
-        tester.scan();
+        QMetaObject::invokeMethod(&window, "scan");
         for (int n : { 1, 2 })
             QTRY_COMPARE(text(n, DeviceModel::ColumnHostname), QStringLiteral("sim-%1").arg(n));
         delete watch;
 
         // The set request, the restart and the re-reading all have to get there.
-        TestSupport::applyNextSettingsDialog(
-            [](ConnectionDialog *d) { d->hostnameEdit->setText(QStringLiteral("renamed")); });
-        tester.edit(model->index(model->findRow(QStringLiteral("02:00:00:00:00:02")), 0));
+        TestSupport::whenModalShown([](QWidget *modal) {
+            auto *dialog = qobject_cast<ConnectionDialog *>(modal);
+            dialog->hostnameEdit->setText(QStringLiteral("renamed"));
+            dialog->applyButton->click();
+        });
+        QMetaObject::invokeMethod(&window, "edit",
+            Q_ARG(QModelIndex, model->index(model->findRow(QStringLiteral("02:00:00:00:00:02")), 0)));
         QTRY_COMPARE_WITH_TIMEOUT(
             text(2, DeviceModel::ColumnHostname), QStringLiteral("renamed"), 12000);
         QCOMPARE(text(2, DeviceModel::ColumnStatus), QStringLiteral("Device available"));
 
         // Through the office nothing answers: the other interface is offered.
         TestSupport::whenModalShown(record);
-        tester.transceiver()->selectInterface(QStringLiteral("office"));
-        tester.scan();
+        transceiver->selectInterface(QStringLiteral("office"));
+        QMetaObject::invokeMethod(&window, "scan");
         QTRY_COMPARE_WITH_TIMEOUT(title, QStringLiteral("Scan/Refresh"), 8000);
         QCOMPARE(label,
             QStringLiteral(

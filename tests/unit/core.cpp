@@ -284,23 +284,29 @@ private slots:
                                                   << "7 @0; 0 ok Device available";
         QTest::newRow("any reply ends the watch") << "send 9, reply 3 0, wait 9000"
                                                   << "9 @1; 1 scan Setting new parameters...";
-        QTest::newRow("authenticated set, no watch") << "send 13, wait 60000"
-                                                     << "13 @1; 1 scan Setting new parameters...";
+        QTest::newRow("authenticated set unanswered") << "send 13, wait 3000, wait 1"
+                                                      << "13 @1 @3; 3 warning Device not responding";
         QTest::newRow("restart, then silence")
-            << "reply 10 0, wait 5000, wait 1, wait 3000, wait 1"
-            << "1 @2 7 @2 @2 @3; 3 warning Device not responding";
-        QTest::newRow("no row") << "reply 10 0 0A:00:00:00:00:02" << "1; 0 ok Device available";
-        QTest::newRow("bad login") << "reply 14 80000003" << "; 5 warning Authorization failed";
-        QTest::newRow("other failure") << "reply 10 80000004" << "; 4 warning Request failed";
-        QTest::newRow("failed login") << "pending, reply 14 1, reply 14 0"
-                                      << "1; 2 scan Applying new parameters...";
-        QTest::newRow("login of another MAC") << "pending, reply 14 0 0a:00:00:00:00:01, reply 14 0"
-                                              << "1 1; 2 scan Applying new parameters...";
+            << "send 9, reply 10 0, wait 5000, wait 1, wait 3000, wait 1"
+            << "9 1 @2 7 @2 @2 @3; 3 warning Device not responding";
+        QTest::newRow("no row") << "send 9 0A:00:00:00:00:02, reply 10 0 0A:00:00:00:00:02"
+                                << "9 1; 0 ok Device available";
+        QTest::newRow("bad login") << "send 13, reply 14 80000003" << "13; 5 warning Authorization failed";
+        QTest::newRow("other failure") << "send 9, reply 10 80000004" << "9; 4 warning Request failed";
+        QTest::newRow("failed login") << "pending, send 13, reply 14 1, send 13, reply 14 0"
+                                      << "13 13 1; 2 scan Applying new parameters...";
+        QTest::newRow("login of another MAC")
+            << "pending, send 13 0a:00:00:00:00:01, reply 14 0 0a:00:00:00:00:01, send 13, reply 14 0"
+                                              << "13 1 13 1; 2 scan Applying new parameters...";
         QTest::newRow("login accepted, settings read back")
             << "pending, send 13, reply 14 0, wait 5000, wait 500, config, wait 500"
             << "13 1 @2 7 @2 @0; 0 ok Device available; kept";
-        QTest::newRow("kept login rejected later") << "pending, reply 14 0, reply 14 80000003"
-            << "1; 5 warning Stored password is not valid any more, please try again!";
+        QTest::newRow("unasked replies change nothing")
+            << "pending, send 13, reply 14 0, reply 14 80000003, reply 10 0, reply 10 1"
+            << "13 1; 2 scan Applying new parameters...; kept";
+        QTest::newRow("kept login rejected later")
+            << "pending, send 13, reply 14 0, send 13, reply 14 80000003"
+            << "13 1 13; 5 warning Stored password is not valid any more, please try again!";
         // clang-format on
     }
     void statuses()
@@ -313,7 +319,7 @@ private slots:
             if (w.at(0) == "info" || w.at(0) == "config")
                 reply(w.at(0) == "info" ? deviceInfo(A, status) : networkConfig(A, status));
             else if (w.at(0) == "send")
-                transceiver.sendRequest(w.at(1).toInt(), A, QByteArray());
+                transceiver.sendRequest(w.at(1).toInt(), w.value(2, A), QByteArray());
             else if (w.at(0) == "reply")
                 reply(bare(w.at(1).toInt(), w.value(3, A), status));
             else if (w.at(0) == "pending")
