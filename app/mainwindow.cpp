@@ -96,6 +96,9 @@ MainWindow::MainWindow(PacketTransceiver *packetTransceiver, QWidget *parent)
     connect(deviceModel, &DeviceModel::sendRestartNetwork, transceiver,
         &PacketTransceiver::restartNetwork);
     connect(checkTimer, &QTimer::timeout, this, &MainWindow::checkDeviceCount);
+    // Queued: the box opens once the device's reply has been dealt with.
+    connect(deviceModel, &DeviceModel::warningMessage, this, &MainWindow::onTranscvrWarning,
+        Qt::QueuedConnection);
 }
 
 MainWindow::~MainWindow() = default;
