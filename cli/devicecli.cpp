@@ -110,13 +110,13 @@ bool isTerminal()
     return ::isatty(STDIN_FILENO) == 1;
 }
 
-// One line of the terminal, without echo when `secret`.
-QString askTerminal(const QString &prompt, bool secret)
+// One line of the terminal, not echoed.
+QString askPassword(const QString &prompt)
 {
     std::fputs(qPrintable(prompt), stderr);
     std::fflush(stderr);
     termios saved {};
-    const bool quiet = secret && ::tcgetattr(STDIN_FILENO, &saved) == 0;
+    const bool quiet = ::tcgetattr(STDIN_FILENO, &saved) == 0;
     if (quiet) {
         termios silent = saved;
         silent.c_lflag &= ~tcflag_t(ECHO);
@@ -457,9 +457,11 @@ int DeviceCli::set(const QCommandLineParser &parser, const QString &macArgument)
         return fail(BadInput, QStringLiteral("--password-stdin needs --user"));
     if (given("remember") && !given("user"))
         return fail(BadInput, QStringLiteral("--remember needs --user"));
+    if (given("user") && !given("password-stdin") && !isTerminal())
+        return fail(BadInput,
+            QStringLiteral("no terminal to ask for the password on: use --password-stdin"));
 
     QString password;
-    bool havePassword = false;
     if (given("password-stdin")) {
         QFile in;
         QByteArray line;
@@ -470,7 +472,8 @@ int DeviceCli::set(const QCommandLineParser &parser, const QString &macArgument)
         while (line.endsWith('\n') || line.endsWith('\r'))
             line.chop(1);
         password = QString::fromUtf8(line);
-        havePassword = true;
+    } else if (given("user")) {
+        password = askPassword(QStringLiteral("Password for %1: ").arg(mac));
     }
     if (given("user")) {
         const QString credentials = value("user") + QLatin1Char(':') + password;
@@ -543,14 +546,6 @@ int DeviceCli::set(const QCommandLineParser &parser, const QString &macArgument)
     QStringList loginList;
     if (DeviceSteps::needsLogin(reply)) {
         if (given("user")) {
-            if (!havePassword) {
-                if (!isTerminal())
-                    return fail(BadInput,
-                        QStringLiteral("%1 needs a password: give it on standard input with "
-                                       "--password-stdin")
-                            .arg(mac));
-                password = askTerminal(QStringLiteral("Password for %1: ").arg(mac), true);
-            }
             loginList = QStringList { Datagram::srcMacAddr(reply), value("user"), password };
         } else {
             loginList = LoginData::load(Datagram::srcMacAddr(reply));
