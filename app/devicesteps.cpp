@@ -8,14 +8,14 @@ namespace DeviceSteps {
 
 void connectModel(PacketTransceiver *transceiver, DeviceModel *model)
 {
-    QObject::connect(transceiver, &PacketTransceiver::replyReceived, model,
-        &DeviceModel::onDeviceReplyReceived);
-    QObject::connect(transceiver, &PacketTransceiver::requestSent, model,
-        &DeviceModel::onDeviceRequestSent);
+    QObject::connect(
+        transceiver, &PacketTransceiver::replyReceived, model, &DeviceModel::onDeviceReplyReceived);
+    QObject::connect(
+        transceiver, &PacketTransceiver::requestSent, model, &DeviceModel::onDeviceRequestSent);
     QObject::connect(model, &DeviceModel::sendGetEthConfiguration, transceiver,
         qOverload<QString>(&PacketTransceiver::getNetworkConfig));
-    QObject::connect(model, &DeviceModel::sendRestartNetwork, transceiver,
-        &PacketTransceiver::restartNetwork);
+    QObject::connect(
+        model, &DeviceModel::sendRestartNetwork, transceiver, &PacketTransceiver::restartNetwork);
 }
 
 void sendScanRequests(PacketTransceiver *transceiver, DeviceModel *model)
@@ -49,9 +49,8 @@ bool needsLogin(const QByteArray &configReply)
     return Datagram::protocolVersion(configReply) >= FirstAuthenticatedVersion;
 }
 
-bool sendSettings(PacketTransceiver *transceiver, DeviceModel *model,
-    const QByteArray &configReply, const Datagram::NetworkSettings &settings,
-    const QStringList &loginList, bool remember)
+bool sendSettings(PacketTransceiver *transceiver, DeviceModel *model, const QByteArray &configReply,
+    const Datagram::NetworkSettings &settings, const QStringList &loginList, bool remember)
 {
     // A stored reply cut short reads as empty texts and version 0 where it
     // ends. The request goes to its MAC text cut to the field (a device's MAC

@@ -38,8 +38,7 @@ bool needsLogin(const QByteArray &configReply);
 // user, password]), which the model stores once the device has accepted them
 // when `remember` is set. False, with nothing sent, when the reply names no
 // single device: anything else could give every device the same settings.
-bool sendSettings(PacketTransceiver *transceiver, DeviceModel *model,
-    const QByteArray &configReply, const Datagram::NetworkSettings &settings,
-    const QStringList &loginList, bool remember);
+bool sendSettings(PacketTransceiver *transceiver, DeviceModel *model, const QByteArray &configReply,
+    const Datagram::NetworkSettings &settings, const QStringList &loginList, bool remember);
 
 } // namespace DeviceSteps

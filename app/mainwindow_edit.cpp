@@ -2,8 +2,8 @@
 
 #include "connectiondialog.h"
 #include "datagram.h"
-#include "devicesteps.h"
 #include "devicemodel.h"
+#include "devicesteps.h"
 #include "devicetableview.h"
 #include "logindialog.h"
 #include "packettransceiver.h"

@@ -23,7 +23,8 @@ void MainWindow::exportConnectionsToXml()
     if (startDir.isEmpty() || !QFileInfo(startDir).isDir())
         startDir = QDir::homePath();
     const QString fileName = QFileDialog::getSaveFileName(this,
-        tr("Export %1 connections to a file").arg(devices.size()), startDir, tr("Xml files (*.xml)"));
+        tr("Export %1 connections to a file").arg(devices.size()), startDir,
+        tr("Xml files (*.xml)"));
     if (fileName.isEmpty())
         return;
 

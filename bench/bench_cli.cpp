@@ -38,10 +38,10 @@ int main(int argc, char **argv)
         return 1;
     }
 
-    std::printf("quorvel-device-cli list --json --wait %.1f, %d simulated devices\n", WaitSeconds,
-        Devices);
-    std::printf("%-6s %8s %6s %12s %20s\n", "round", "devices", "exit", "total ms",
-        "total - wait ms");
+    std::printf(
+        "quorvel-device-cli list --json --wait %.1f, %d simulated devices\n", WaitSeconds, Devices);
+    std::printf(
+        "%-6s %8s %6s %12s %20s\n", "round", "devices", "exit", "total ms", "total - wait ms");
     bool allListed = true;
     for (int i = 1; i <= Rounds; ++i) {
         QProcess process;

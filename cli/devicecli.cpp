@@ -205,8 +205,8 @@ int DeviceCli::run(const QStringList &arguments)
 
     if (!parser.parse(QStringList { QStringLiteral("quorvel-device-cli") } + arguments)) {
         if (parser.unknownOptionNames().contains(QStringLiteral("password")))
-            return fail(BadInput,
-                QStringLiteral("no password on the command line: use --password-stdin"));
+            return fail(
+                BadInput, QStringLiteral("no password on the command line: use --password-stdin"));
         return fail(BadInput, parser.errorText() + QStringLiteral(" (see --help)"));
     }
     if (parser.isSet(help)) {
@@ -233,9 +233,8 @@ int DeviceCli::run(const QStringList &arguments)
     if (parser.isSet(QStringLiteral("interface"))) {
         const QString name = parser.value(QStringLiteral("interface"));
         const QStringList entries = transceiver->interfaces();
-        const bool known = std::any_of(entries.cbegin(), entries.cend(), [&name](const QString &e) {
-            return e.section(QLatin1Char('|'), 2) == name;
-        });
+        const bool known = std::any_of(entries.cbegin(), entries.cend(),
+            [&name](const QString &e) { return e.section(QLatin1Char('|'), 2) == name; });
         if (!known)
             return fail(BadInput,
                 QStringLiteral("no usable interface \"%1\" (one with a 192.168.x.x address)")
@@ -245,7 +244,8 @@ int DeviceCli::run(const QStringList &arguments)
 
     if (command == QLatin1String("list")) {
         if (!positional.isEmpty())
-            return fail(BadInput, QStringLiteral("list takes no argument \"%1\"").arg(positional.first()));
+            return fail(
+                BadInput, QStringLiteral("list takes no argument \"%1\"").arg(positional.first()));
         if (parser.isSet(QStringLiteral("json")) && parser.isSet(QStringLiteral("csv")))
             return fail(BadInput, QStringLiteral("--json and --csv exclude each other"));
         return list(parser);
@@ -413,7 +413,8 @@ int DeviceCli::set(const QCommandLineParser &parser, const QString &macArgument)
     // Everything the command line alone can tell is checked before a request leaves.
     const QString mac = macArgument.toUpper();
     if (mac == QLatin1String(Datagram::BroadcastMac))
-        return fail(BadInput, QStringLiteral("%1 addresses every device; set changes one").arg(mac));
+        return fail(
+            BadInput, QStringLiteral("%1 addresses every device; set changes one").arg(mac));
     if (!Datagram::isDeviceMac(mac))
         return fail(BadInput,
             QStringLiteral("\"%1\" is no MAC address (six hex pairs joined by colons)")
@@ -450,8 +451,8 @@ int DeviceCli::set(const QCommandLineParser &parser, const QString &macArgument)
                     .arg(printable(value("hostname")))
                     .arg(SettingsCheck::MaxHostnameLength));
     }
-    const char *changes[] = { "hostname", "dhcp", "static", "ip", "mask", "gateway", "domain",
-        "dns1", "dns2" };
+    const char *changes[]
+        = { "hostname", "dhcp", "static", "ip", "mask", "gateway", "domain", "dns1", "dns2" };
     if (std::none_of(std::begin(changes), std::end(changes), given))
         return fail(BadInput, QStringLiteral("nothing to change (see --help)"));
     if (given("password-stdin") && !given("user"))
@@ -479,8 +480,9 @@ int DeviceCli::set(const QCommandLineParser &parser, const QString &macArgument)
     if (given("user")) {
         const QString credentials = value("user") + QLatin1Char(':') + password;
         if (SettingsCheck::unsendableCharacterAt(credentials) >= 0)
-            return fail(BadInput, QStringLiteral("the device can receive only Latin-1 characters "
-                                                 "in the user name and password"));
+            return fail(BadInput,
+                QStringLiteral("the device can receive only Latin-1 characters "
+                               "in the user name and password"));
         if (credentials.size() > SettingsCheck::MaxCredentialsLength)
             return fail(BadInput,
                 QStringLiteral("user name and password together may have at most %1 characters")
@@ -495,7 +497,13 @@ int DeviceCli::set(const QCommandLineParser &parser, const QString &macArgument)
             QStringLiteral("Could not bind socket! Please check if another application "
                            "instance is already running!"));
     QString lastStatus;
-    connect(model, &QAbstractItemModel::dataChanged, this,
+    // The watch reads this call's locals: it must end with the call.
+    struct Watch
+    {
+        QMetaObject::Connection connection;
+        ~Watch() { QObject::disconnect(connection); }
+    };
+    const Watch watch { connect(model, &QAbstractItemModel::dataChanged, this,
         [&](const QModelIndex &topLeft, const QModelIndex &bottomRight) {
             const int row = model->findRow(mac);
             if (row < topLeft.row() || row > bottomRight.row()
@@ -505,7 +513,7 @@ int DeviceCli::set(const QCommandLineParser &parser, const QString &macArgument)
             if (status != lastStatus && !status.isEmpty())
                 note(status);
             lastStatus = status;
-        });
+        }) };
     auto configReply = [&] {
         const int row = model->findRow(mac);
         return row < 0 ? QByteArray()
@@ -601,7 +609,8 @@ int DeviceCli::set(const QCommandLineParser &parser, const QString &macArgument)
     } else {
         QString output;
         for (const auto &field : fields)
-            output += field.first + QLatin1String(": ") + printable(field.second) + QLatin1Char('\n');
+            output
+                += field.first + QLatin1String(": ") + printable(field.second) + QLatin1Char('\n');
         print(output);
     }
     return Success;
@@ -615,7 +624,8 @@ int DeviceCli::exportFile(const QCommandLineParser &parser, const QStringList &a
     QStringList wanted;
     for (const QString &mac : arguments.mid(1)) {
         if (!Datagram::isDeviceMac(mac))
-            return fail(BadInput, QStringLiteral("\"%1\" is no device's MAC address").arg(printable(mac)));
+            return fail(
+                BadInput, QStringLiteral("\"%1\" is no device's MAC address").arg(printable(mac)));
         wanted << mac.toUpper();
     }
     int code = Success;
@@ -635,7 +645,9 @@ int DeviceCli::exportFile(const QCommandLineParser &parser, const QStringList &a
     const QString failure = ConnectionExport::save(fileName, devices);
     if (!failure.isEmpty())
         return fail(NoAnswer,
-            QStringLiteral("The connections could not be exported to %1: %2").arg(fileName, failure));
-    note(QStringLiteral("%1 connection(s) exported to %2").arg(QString::number(devices.size()), fileName));
+            QStringLiteral("The connections could not be exported to %1: %2")
+                .arg(fileName, failure));
+    note(QStringLiteral("%1 connection(s) exported to %2")
+             .arg(QString::number(devices.size()), fileName));
     return Success;
 }

@@ -173,9 +173,10 @@ Datagram::NetworkSettings ConnectionDialog::settings() const
 
 bool ConnectionDialog::checkStaticAddresses()
 {
-    QLineEdit *const edits[] = { ipAddressEdit, subnetMaskEdit, gatewayEdit, primaryDnsEdit,
-        secondaryDnsEdit };
-    const QVector<SettingsCheck::AddressField> invalid = SettingsCheck::invalidAddresses(settings());
+    QLineEdit *const edits[]
+        = { ipAddressEdit, subnetMaskEdit, gatewayEdit, primaryDnsEdit, secondaryDnsEdit };
+    const QVector<SettingsCheck::AddressField> invalid
+        = SettingsCheck::invalidAddresses(settings());
     for (QLineEdit *edit : edits)
         clearMark(edit);
     for (SettingsCheck::AddressField field : invalid)

@@ -9,7 +9,13 @@
 // dialog and the command line apply before a set request leaves.
 namespace SettingsCheck {
 
-enum AddressField { IpAddressField, SubnetMaskField, GatewayField, PrimaryDnsField, SecondaryDnsField };
+enum AddressField {
+    IpAddressField,
+    SubnetMaskField,
+    GatewayField,
+    PrimaryDnsField,
+    SecondaryDnsField
+};
 
 // The host-name and address patterns of the dialog's validators.
 inline constexpr char HostnamePattern[] = "[a-zA-Z][a-zA-Z0-9-]*[a-zA-Z0-9]";
