@@ -2,6 +2,7 @@
 
 #include "datagram.h"
 #include "devicemodel.h"
+#include "devicesteps.h"
 #include "devicetableview.h"
 #include "logindata.h"
 #include "packettransceiver.h"
@@ -104,20 +105,13 @@ MainWindow::MainWindow(PacketTransceiver *packetTransceiver, QWidget *parent)
 
     updateActions();
 
-    connect(transceiver, &PacketTransceiver::replyReceived, deviceModel,
-        &DeviceModel::onDeviceReplyReceived);
+    DeviceSteps::connectModel(transceiver, deviceModel);
     connect(transceiver, &PacketTransceiver::warningMessage, this, &MainWindow::onTranscvrWarning);
     connect(deviceView, &QAbstractItemView::doubleClicked, this, &MainWindow::edit);
     connect(deviceView, &DeviceTableView::popup, this, &MainWindow::deviceViewPopup);
     connect(deviceView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
         &MainWindow::updateActions);
     connect(deviceModel, &QAbstractItemModel::rowsInserted, this, &MainWindow::updateActions);
-    connect(transceiver, &PacketTransceiver::requestSent, deviceModel,
-        &DeviceModel::onDeviceRequestSent);
-    connect(deviceModel, &DeviceModel::sendGetEthConfiguration, transceiver,
-        qOverload<QString>(&PacketTransceiver::getNetworkConfig));
-    connect(deviceModel, &DeviceModel::sendRestartNetwork, transceiver,
-        &PacketTransceiver::restartNetwork);
     connect(checkTimer, &QTimer::timeout, this, &MainWindow::checkDeviceCount);
     // Queued: the box opens once the device's reply has been dealt with.
     connect(deviceModel, &DeviceModel::warningMessage, this, &MainWindow::onTranscvrWarning,
@@ -285,31 +279,14 @@ void MainWindow::scan()
         return;
     }
 
-    const QString everyDevice = QString::fromLatin1(Datagram::BroadcastMac);
-    deviceModel->setRowCount(0);
-    transceiver->getDeviceInfo(everyDevice);
-    // Devices answer the first request at once; the pause keeps draining the
-    // socket so a large burst of replies is not dropped by the kernel.
-    transceiver->pauseAndQueueReplies(100);
-    transceiver->getNetworkConfig(everyDevice);
+    DeviceSteps::sendScanRequests(transceiver, deviceModel);
     checkTimer->start();
 }
 
 void MainWindow::checkDeviceCount()
 {
     if (deviceModel->rowCount() > 0) {
-        const InformationIncomplete incomplete;
-        for (int row = 0; row < deviceModel->rowCount(); ++row) {
-            for (int column = DeviceModel::ColumnDeviceName;
-                 column <= DeviceModel::ColumnMacAddress; ++column) {
-                if (deviceModel->index(row, column).data().toString().isEmpty()) {
-                    deviceModel->setStatus(
-                        deviceModel->index(row, DeviceModel::ColumnMacAddress).data().toString(),
-                        incomplete);
-                    break;
-                }
-            }
-        }
+        DeviceSteps::markIncompleteRows(deviceModel);
         return;
     }
 

@@ -331,6 +331,10 @@ void PacketTransceiver::dispatch(const QByteArray &datagram)
 
 void PacketTransceiver::showStrayDatagramBox(const QString &text)
 {
+    if (strayReporter) {
+        strayReporter(text);
+        return;
+    }
     // Without a widget application (tools, benchmarks) there is no one to tell.
     if (strayBox || !qobject_cast<QApplication *>(QCoreApplication::instance()))
         return;
@@ -341,6 +345,11 @@ void PacketTransceiver::showStrayDatagramBox(const QString &text)
     strayBox->setAttribute(Qt::WA_DeleteOnClose);
     strayBox->setWindowModality(Qt::ApplicationModal);
     strayBox->show();
+}
+
+void PacketTransceiver::setStrayReporter(std::function<void(const QString &text)> reporter)
+{
+    strayReporter = std::move(reporter);
 }
 
 void PacketTransceiver::setSendHookForTesting(std::function<void(const QByteArray &datagram)> hook)

@@ -72,6 +72,10 @@ public:
     static QStringList withInterfaceFirst(QStringList entries, const QString &name);
     static Acceptance acceptance(const QByteArray &datagram, const QString &localMacAddress);
 
+    // Programs without widgets tell of a stray datagram ("read error", "not
+    // our packetIdentificationKey") through this instead of a message box.
+    void setStrayReporter(std::function<void(const QString &text)> reporter);
+
     // While a hook is set, outgoing datagrams go to it instead of the network.
     void setSendHookForTesting(std::function<void(const QByteArray &datagram)> hook);
     void setSequenceCounterForTesting(quint16 value);
@@ -108,5 +112,6 @@ private:
     // Stray datagrams are reported one box at a time; more arriving while it is
     // open are dropped, so a flood cannot stack up boxes.
     QPointer<QMessageBox> strayBox;
+    std::function<void(const QString &text)> strayReporter;
     std::function<void(const QByteArray &datagram)> sendHook;
 };
