@@ -17,6 +17,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QStatusBar>
+#include <QThread>
 #include <QTimer>
 #include <QToolBar>
 #include <QUrl>
@@ -248,9 +249,9 @@ void MainWindow::scan()
     const QString everyDevice = QString::fromLatin1(Datagram::BroadcastMac);
     deviceModel->setRowCount(0);
     transceiver->getDeviceInfo(everyDevice);
-    // Devices answer the first request at once; the pause keeps draining the
-    // socket so a large burst of replies is not dropped by the kernel.
-    transceiver->pauseAndQueueReplies(100);
+    // Replies that come meanwhile are read by the transceiver's reader thread
+    // and handed on once the event loop runs again.
+    QThread::msleep(100);
     transceiver->getNetworkConfig(everyDevice);
     checkTimer->start();
 }
