@@ -235,6 +235,7 @@ void PacketTransceiver::restartNetwork(QString destMacAddr)
 
 void PacketTransceiver::getDeviceInfo(QString destMacAddr)
 {
+    strayReported = false;
     send(Datagram::GetDeviceInfo, destMacAddr, QByteArray());
 }
 
@@ -314,8 +315,9 @@ void PacketTransceiver::dispatch(const QByteArray &datagram)
 void PacketTransceiver::showStrayDatagramBox(const QString &text)
 {
     // Without a widget application (tools, benchmarks) there is no one to tell.
-    if (strayBox || !qobject_cast<QApplication *>(QCoreApplication::instance()))
+    if (strayBox || strayReported || !qobject_cast<QApplication *>(QCoreApplication::instance()))
         return;
+    strayReported = true;
     // Not exec(): deliveries wait for this call to return, and replies must
     // keep flowing while the box is open.
     strayBox

@@ -54,6 +54,8 @@ public:
     ~PacketTransceiver() override;
 
     bool bindSocket();
+    // A scan starts with this request; from then on a stray datagram may be
+    // reported again.
     void getDeviceInfo(QString destMacAddr);
     void sendRequest(int messageId, QString destMacAddr, QByteArray payload);
     void selectInterface(QString name);
@@ -116,8 +118,9 @@ private:
     qint64 queuedBytes = 0;
     bool deliveryPosted = false;
 
-    // Stray datagrams are reported one box at a time; more arriving while it is
-    // open are dropped, so a flood cannot stack up boxes.
+    // One box for stray datagrams per scan: more arriving while it is open, or
+    // after the user closed it, are dropped, so they cannot keep a box in front.
     QPointer<QMessageBox> strayBox;
+    bool strayReported = false;
     std::function<void(const QByteArray &datagram)> sendHook;
 };
