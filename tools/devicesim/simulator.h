@@ -50,6 +50,13 @@ public:
     void setVerbose(bool on) { verbose = on; }
     // Foreign datagrams sent along with the answers to each request.
     void setJunkPerRequest(int count) { junkPerRequest = count; }
+    // Forged replies of `bytes` each, from ever new MACs, sent to the sender
+    // of each request.
+    void setFloodPerRequest(int count, int bytes)
+    {
+        floodPerRequest = count;
+        floodBytes = bytes;
+    }
     void enableControl();
 
 private:
@@ -62,6 +69,7 @@ private:
         quint32 status, const QByteArray &payload);
     void sendLater(int delayMs, const QByteArray &datagram);
     void sendJunk(int count);
+    void sendFlood(const QString &destMac);
     void broadcast(const QByteArray &datagram);
     void readControl();
     void runCommand(const QString &line);
@@ -74,4 +82,7 @@ private:
     bool verbose = false;
     int junkPerRequest = 0;
     quint32 junkCounter = 0;
+    int floodPerRequest = 0;
+    int floodBytes = 0;
+    quint32 floodCounter = 0;
 };
