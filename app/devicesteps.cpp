@@ -4,6 +4,8 @@
 #include "devicestatus.h"
 #include "packettransceiver.h"
 
+#include <QThread>
+
 namespace DeviceSteps {
 
 void connectModel(PacketTransceiver *transceiver, DeviceModel *model)
@@ -23,9 +25,9 @@ void sendScanRequests(PacketTransceiver *transceiver, DeviceModel *model)
     const QString everyDevice = QString::fromLatin1(Datagram::BroadcastMac);
     model->setRowCount(0);
     transceiver->getDeviceInfo(everyDevice);
-    // Devices answer the first request at once; the pause keeps draining the
-    // socket so a large burst of replies is not dropped by the kernel.
-    transceiver->pauseAndQueueReplies(100);
+    // Replies that come meanwhile are read by the transceiver's reader thread
+    // and handed on once the event loop runs again.
+    QThread::msleep(100);
     transceiver->getNetworkConfig(everyDevice);
 }
 

@@ -30,7 +30,7 @@ int main(int argc, char **argv)
         return 77;
     }
     const QString cli = qEnvironmentVariable("QDF_CLI");
-    TestSupport::SimulatorProcess simulator(
+    NetLab::SimulatorProcess simulator(
         { QStringLiteral("--count"), QString::number(Devices) });
     if (cli.isEmpty() || !simulator.start()) {
         std::fprintf(stderr, "bench_cli: %s\n",

@@ -45,7 +45,7 @@ void CliLabTest::listSetAndRefusal()
     QDF_REQUIRE_LAB();
     QTemporaryFile config;
     QVERIFY(config.open() && config.write(Devices) > 0 && config.flush());
-    TestSupport::SimulatorProcess simulator(QStringList { "--config", config.fileName(), "--junk", "2" });
+    NetLab::SimulatorProcess simulator(QStringList { "--config", config.fileName(), "--junk", "2" });
     QVERIFY2(simulator.start(), qPrintable(simulator.errorText()));
     // Exit code, lines about foreign datagrams, devices.
     auto listed = [&]() -> QString {
@@ -83,13 +83,13 @@ void CliLabTest::badInput_sendsNothing()
 {
     QDF_REQUIRE_LAB();
     QFETCH(QString, arguments);
-    TestSupport::SimulatorProcess simulator(QStringList { "--count", "2", "--verbose" });
+    NetLab::SimulatorProcess simulator(QStringList { "--count", "2", "--verbose" });
     QVERIFY2(simulator.start(), qPrintable(simulator.errorText()));
     const CliRun run = cli(arguments);
     QCOMPARE(run.code, 2);
     QCOMPARE(run.err.count('\n'), 1);
     QTest::qWait(300);
-    QCOMPARE(simulator.standardError(), QByteArray()); // one line per request received
+    QCOMPARE(simulator.readAllStandardError(), QByteArray()); // one line per request received
 }
 
 QDF_TEST(CliLabTest)
