@@ -8,14 +8,14 @@
 #include "singleinstance.h"
 #include "testmain.h"
 #include "testsupport.h"
-#include "wirebytes.h"
 
 #include <QtTest>
 #include <QtWidgets>
 
 namespace {
 
-using namespace WireBytes;
+// The text followed by NULs up to the field's width.
+const auto text = [](const QByteArray &a, int width) { return a.leftJustified(width, '\0'); };
 const auto macOf = [](int n) { return QString("02:00:00:00:00:%1").arg(n); };
 const QString Mac = macOf(42);
 const QByteArray MacField = text(Mac.toLatin1(), 18);
@@ -150,7 +150,8 @@ void FinderWindowTest::editFlow()
     const QByteArray d = f.sent.value(0);
     // id, status, payload length, protocol version, destination
     QCOMPARE(d.mid(40, 34),
-        hex(auth ? "0d000000 00000000 3b010000 04000000" : "09000000 00000000 cd000000 04000000")
+        QByteArray::fromHex(
+            auth ? "0d000000 00000000 3b010000 04000000" : "09000000 00000000 cd000000 04000000")
             + MacField);
     // The MAC field first, except in the authenticated payload; the mask as the device had it.
     QCOMPARE(d.mid(124, auth ? 59 : 77),
@@ -163,7 +164,7 @@ void FinderWindowTest::editFlow()
     QCOMPARE(hasLoginData(Mac), stored); // nothing is stored before the device accepts
 
     if (answer >= 0)
-        f.reply(DeviceReplies::bare(auth ? 14 : 10, Mac, quint32(answer)));
+        f.reply(DeviceReplies::header(auth ? 14 : 10, Mac, quint32(answer)));
     QFETCH(QString, rowStatus);
     QTRY_COMPARE_WITH_TIMEOUT(f.status(), rowStatus, 10000);
     QCOMPARE(hasLoginData(Mac), storedAfter);

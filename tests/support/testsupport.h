@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QSettings>
+#include <QStandardPaths>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -10,8 +12,18 @@ namespace TestSupport {
 class TemporarySettings final
 {
 public:
-    TemporarySettings();
-    ~TemporarySettings();
+    TemporarySettings()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.path());
+    }
+    // Leaves the store pointing at a folder that no longer exists rather than
+    // at the user's real one.
+    ~TemporarySettings()
+    {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
+    }
     QString path() const { return dir.path(); }
 
 private:

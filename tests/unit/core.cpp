@@ -7,13 +7,11 @@
 #include "packettransceiver.h"
 #include "testmain.h"
 #include "testsupport.h"
-#include "wirebytes.h"
 
 #include <QtTest>
 
 using namespace Datagram;
 using namespace DeviceReplies;
-using namespace WireBytes;
 using Acceptance = PacketTransceiver::Acceptance;
 using Texts = QStringList;
 using Replies = QByteArrayList;
@@ -27,15 +25,19 @@ const QString A = QStringLiteral("0A:00:00:00:00:01");
 const QString Secret = QStringLiteral("s3cr\u00e9t-9");
 Texts messages;
 
+// The text followed by NULs up to the field's width.
+const auto text = [](const QByteArray &a, int width) { return a.leftJustified(width, '\0'); };
+const auto hex = [](const char *bytes) { return QByteArray::fromHex(bytes); };
+
 // The header of a request, field by field: key, reserved, messageId, status, payloadLength,
 // protocolVersion, destMacAddr, srcMacAddr, srcIpAddr, sequenceNumber, reserved.
 QByteArray request(const char *id, const char *dest, const char *sequence,
     const char *length = "00 00 00 00", const char *src = "02:1A:2B:3C:4D:5E",
     const char *ip = "192.168.177.101")
 {
-    return text("5e3c9a71-0d42-4b8f-a6e2-7c19d04b8f35", 37) + zeros(3) + hex(id) + zeros(4)
-        + hex(length) + hex("04 00 00 00") + text(dest, 18) + text(src, 18) + text(ip, 16)
-        + hex(sequence) + zeros(14);
+    return text("5e3c9a71-0d42-4b8f-a6e2-7c19d04b8f35", 37) + QByteArray(3, 0) + hex(id)
+        + QByteArray(4, 0) + hex(length) + hex("04 00 00 00") + text(dest, 18) + text(src, 18)
+        + text(ip, 16) + hex(sequence) + QByteArray(14, 0);
 }
 
 // A clock that moves only when told to, so the watch's time-outs need no waiting.
@@ -321,7 +323,7 @@ private slots:
             else if (w.at(0) == "send")
                 transceiver.sendRequest(w.at(1).toInt(), w.value(2, A), QByteArray());
             else if (w.at(0) == "reply")
-                reply(bare(w.at(1).toInt(), w.value(3, A), status));
+                reply(header(w.at(1).toInt(), w.value(3, A), status));
             else if (w.at(0) == "pending")
                 model->pendingLoginData = Texts { A, "admin", Secret };
             else
