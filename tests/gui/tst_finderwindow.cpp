@@ -1,9 +1,11 @@
 #include "connectiondialog.h"
+#include "connectionexport.h"
 #include "devicemodel.h"
 #include "devicereplies.h"
 #include "logindata.h"
 #include "logindialog.h"
 #include "mainwindow.h"
+#include "modal.h"
 #include "packettransceiver.h"
 #include "singleinstance.h"
 #include "testmain.h"
@@ -11,6 +13,9 @@
 
 #include <QtTest>
 #include <QtWidgets>
+
+#include <csignal>
+#include <sys/resource.h>
 
 namespace {
 
@@ -92,244 +97,270 @@ struct Finder
 
 } // namespace
 
+// The window and its dialogs, driven as a user drives them, and the failures a user must be told
+// about.
 class FinderWindowTest : public QObject
 {
     Q_OBJECT
 
-public slots:
-    void openUrl(const QUrl &url) { opened << url; }
-
 private slots:
-    void editFlow_data();
-    void editFlow();
-    void settingsDialog_refusesHalfTypedAddresses_data();
-    void settingsDialog_refusesHalfTypedAddresses();
-    void selection_commandsAndExport_data();
-    void selection_commandsAndExport();
-    void aboutBox_contentAndLinks();
-    void secondStart_wakesFirstAndExitsZero();
+    // ---- edit flow: from the double-click to the device's answer
 
-private:
-    QList<QUrl> opened;
+    void editFlow_data()
+    {
+        QTest::addColumn<int>("version");
+        QTest::addColumn<QString>("login"); // "stored" beforehand, or typed and "remember"ed or not
+        QTest::addColumn<qint64>("answer"); // status of the device's reply; -1: none
+        QTest::addColumn<QString>("rowStatus");
+        QTest::addColumn<bool>("storedAfter");
+        // clang-format off
+        QTest::newRow("plain set") << 3 << "remember" << 0LL << "Applying new parameters..." << false;
+        QTest::newRow("plain set, no answer") << 3 << "" << -1LL << "Device not responding" << false;
+        QTest::newRow("login remembered once accepted") << 4 << "remember" << 0LL << "Applying new parameters..." << true;
+        QTest::newRow("login not to be remembered") << 4 << "" << 0LL << "Applying new parameters..." << false;
+        QTest::newRow("typed login refused") << 4 << "remember" << 0x80000003LL << "Authorization failed" << false;
+        QTest::newRow("stored login used") << 5 << "stored" << 0LL << "Applying new parameters..." << true;
+        QTest::newRow("stored login refused is forgotten") << 4 << "stored" << 0x80000003LL << "Stored password is not valid any more, please try again!" << false;
+        // clang-format on
+    }
+
+    void editFlow()
+    {
+        QFETCH(int, version);
+        QFETCH(QString, login);
+        QFETCH(qint64, answer);
+        QFETCH(bool, storedAfter);
+        Finder f;
+        // Empty fields take the typed texts as they are.
+        f.add(42, "Netaboard-M4", "", "", "0", version);
+        const bool stored = login == "stored", auth = version >= 4;
+        if (stored)
+            LoginData::save({ Mac, "keeper", "old" });
+        QCOMPARE(f.edit(login == "remember"), auth && !stored);
+
+        const QByteArray d = f.sent.value(0);
+        // The kind of request and the one device it is for; the unit suite pins the header bytes.
+        QCOMPARE(Datagram::messageId(d), auth ? 13 : 9);
+        QCOMPARE(Datagram::destMacAddr(d), Mac);
+        // The MAC field first, except in the authenticated payload; the mask as the device had it.
+        QCOMPARE(d.mid(124, auth ? 59 : 77),
+            (auth ? QByteArray() : MacField) + text("boiler-7", 25) + text("0", 2)
+                + text("192.0.2.77", 16) + text("255.255.255.0", 16));
+        if (auth)
+            QCOMPARE(d.mid(124 + 187, 128),
+                text(QByteArray(stored ? "keeper:old" : "admin:s3cret").toBase64(), 128));
+        QCOMPARE(hasLoginData(Mac), stored); // nothing is stored before the device accepts
+
+        if (answer >= 0)
+            f.reply(DeviceReplies::header(auth ? 14 : 10, Mac, quint32(answer)));
+        QFETCH(QString, rowStatus);
+        QTRY_COMPARE_WITH_TIMEOUT(f.status(), rowStatus, 10000);
+        QCOMPARE(hasLoginData(Mac), storedAfter);
+        QCOMPARE(f.sent.size(), answer == 0 ? 2 : 1); // accepted: the restart request
+        // The next edit asks for a login exactly when none is stored.
+        if (auth)
+            QCOMPARE(f.edit(false), !storedAfter);
+    }
+
+    // ---- network settings dialog: what may be typed and applied
+
+    void settingsDialog_refusesHalfTypedAddresses_data()
+    {
+        // IP address, mask, gateway, primary and secondary DNS; the IP address with DHCP chosen
+        QTest::addColumn<int>("field");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("applied");
+        // clang-format off
+        QTest::newRow("octet over 255 refused while typing") << 0 << "256.1.2.3" << true;
+        QTest::newRow("last octet missing") << 0 << "192.0.2." << false;
+        QTest::newRow("DHCP sends no address") << 5 << "192.0.2." << true;
+        QTest::newRow("no mask") << 1 << "" << false;
+        QTest::newRow("no gateway") << 2 << "" << true;
+        QTest::newRow("three octets") << 2 << "10.1.2" << false;
+        QTest::newRow("half primary DNS") << 3 << "8.8." << false;
+        QTest::newRow("half secondary DNS") << 4 << "1.1.1." << false;
+        // clang-format on
+    }
+
+    void settingsDialog_refusesHalfTypedAddresses()
+    {
+        QFETCH(int, field);
+        QFETCH(QString, typed);
+        ConnectionDialog d(false, nullptr);
+        d.setConfiguration(DeviceReplies::networkConfig(Mac)); // with no DNS servers
+        QLineEdit *edit = QList<QLineEdit *> { d.ipAddressEdit, d.subnetMaskEdit, d.gatewayEdit,
+            d.primaryDnsEdit, d.secondaryDnsEdit, d.ipAddressEdit }[field];
+        edit->clear();
+        QTest::keyClicks(edit, typed);
+        d.ipConfComboBox->setCurrentIndex(field == 5 ? 1 : 0);
+        d.applyButton->click();
+        QTEST(d.result() == QDialog::Accepted, "applied");
+    }
+
+    // ---- the selection: commands it enables, connections it exports
+
+    void selection_commandsAndExport_data()
+    {
+        QTest::addColumn<QString>("rows");
+        // The context menu's Edit, Open in browser, Export and Delete, "-" where disabled.
+        QTest::addColumn<QString>("enabled");
+        QTest::addColumn<QStringList>("exported"); // Host>connection name, in the order written
+        // clang-format off
+        QTest::newRow("nothing") << "" << "----" << QStringList();
+        QTest::newRow("static device with stored login") << "11" << "EOED" << QStringList { "192.0.2.11>H" };
+        QTest::newRow("QuorvelNET") << "19" << "EO--" << QStringList();
+        QTest::newRow("other Quorvel names") << "18" << "EOE-" << QStringList();
+        QTest::newRow("empty device name") << "20" << "----" << QStringList { "192.0.2.10>gate" };
+        QTest::newRow("no network configuration yet") << "17" << "----" << QStringList();
+        QTest::newRow("two rows") << "11,14" << "--E-" << QStringList { "192.0.2.11>H", "192.0.2.14>H2" };
+        QTest::newRow("many rows") << "14,11,16,13,17,12,18,19,15" << "--E-"
+            << QStringList { "192.0.2.14>H", "192.0.2.11>H2", "192.0.2.13>h", "H>H3", "N/A>N/A" };
+        // clang-format on
+    }
+
+    void selection_commandsAndExport()
+    {
+        Finder f;
+        LoginData::save({ macOf(11), "u", "p" }); // never exported
+        LoginData::save({ macOf(14), "u", "p" });
+        // Host names and IP addresses for the export, names for the commands.
+        f.add(11, "Cinaboard-M4", "H", "192.0.2.11");
+        f.add(12, "Cinaboard-M4", "H", "192.0.2.12", "1");
+        f.add(13, "Cinaboard-M4", "h", "192.0.2.13");
+        f.add(14, "Cinaboard-M4", "H", "192.0.2.14");
+        f.add(15, "Cinaboard-M4", "x", "", "0", 4, 0x80000001); // a failed reply shows N/A
+        f.add(16, nullptr, "no-name");
+        f.add(17, "Cinaboard-M4", nullptr);
+        f.add(18, "Quorvel Gate");
+        f.add(19, "QuorvelNET-III");
+        f.add(20, "");
+        QFETCH(QString, rows);
+        for (const QString &n : rows.split(',', Qt::SkipEmptyParts))
+            f.view->selectionModel()->select(
+                f.cell(n.toInt(), 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        QString shown;
+        for (const QAction *a : f.window.findChild<QMenu *>()->actions())
+            shown += a->isSeparator() ? QString() : a->isEnabled() ? a->text().left(1) : "-";
+        QTEST(shown, "enabled");
+
+        QTemporaryDir dir;
+        const QString file = dir.filePath("plant.xml");
+        f.answer = [&](QWidget *w) {
+            if (auto *m = qobject_cast<QMessageBox *>(w))
+                f.titles << m->text();
+            else // selectFile() leaves the focused name field alone: type into it
+                w->findChild<QLineEdit *>("fileNameEdit")->setText(file);
+            static_cast<QDialog *>(w)->accept();
+        };
+        QMetaObject::invokeMethod(&f.window, "exportConnectionsToXml");
+        QFETCH(QStringList, exported);
+        const int n = exported.size(); // none: no dialog, no file
+        const QString dialogs
+            = "Export %1 connections to a file|Export connections|%1 connection(s) exported to %2";
+        QCOMPARE(f.titles.join('|'), n ? dialogs.arg(QString::number(n), file) : QString());
+        QString expected = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<export>\n";
+        for (const QString &c : exported)
+            expected += QString(Connection).arg(c.section('>', 0, 0), c.section('>', 1));
+        QFile written(file);
+        QCOMPARE(written.open(QIODevice::ReadOnly | QIODevice::Text) ? written.readAll() : "",
+            n ? (expected + "</export>\n").toUtf8() : QByteArray());
+    }
+
+    // ---- About box
+
+    void aboutBox_contentAndLinks()
+    {
+        Finder f;
+        TestSupport::UrlCatcher catcher;
+        QDesktopServices::setUrlHandler("https", &catcher, "open");
+        f.answer = [&](QWidget *w) {
+            if (qobject_cast<QMessageBox *>(w)) // About Qt
+                return void(w->close());
+            const auto ok = qScopeGuard([w] { w->findChild<QPushButton *>()->click(); });
+            auto *browser = w->findChild<QTextBrowser *>();
+            const QString content = browser->toPlainText();
+            const QString web = content.section("\nWeb: ", 1); // the address shown, and its target
+            QVERIFY(browser->toHtml().contains("href=\"" + web + "\""));
+            emit browser->anchorClicked(QUrl("veltrano:///aboutQt"));
+            emit browser->anchorClicked(QUrl(web));
+            QVERIFY(w->isVisible());
+            QCOMPARE(catcher.urls, QList<QUrl> { QUrl(web) });
+            QVERIFY(content.contains(" Quorvel Device Finder\nVersion 1.4.1\n"));
+            QCOMPARE(content.count(" or newer\n"), 11);
+            QVERIFY(content.endsWith("\nNetaboard-M4 version 1.0.0 or newer\nWeb: " + web));
+        };
+        QMetaObject::invokeMethod(&f.window, "about");
+        QDesktopServices::unsetUrlHandler("https");
+        QCOMPARE(f.titles, QStringList({ "About Quorvel Device Finder", "About Qt" }));
+    }
+
+    // ---- single instance
+
+    void secondStart_wakesFirstAndExitsZero()
+    {
+        const QString finder = qEnvironmentVariable("QDF_FINDER");
+        QVERIFY2(
+            QFile::exists(finder), "QDF_FINDER: build quorvel-device-finder, run through ctest");
+        // Lock and socket in a folder of their own, never the user's.
+        QTemporaryDir runtime;
+        const auto restore = qScopeGuard(
+            [user = qgetenv("XDG_RUNTIME_DIR")] { qputenv("XDG_RUNTIME_DIR", user); });
+        qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
+        SingleInstance first(SingleInstance::identityFor(QFileInfo(finder).canonicalFilePath()));
+        QVERIFY(!first.isRunning());
+        QWidget window;
+        window.showMinimized();
+        first.setActivationWindow(&window, true);
+        QSignalSpy woken(&first, &SingleInstance::messageReceived);
+        QProcess second;
+        second.start(finder, QStringList());
+        // With the event loop running: the first instance has to answer.
+        QTRY_COMPARE_WITH_TIMEOUT(second.state(), QProcess::NotRunning, 20000);
+        QCOMPARE(second.exitCode(), 0);
+        QCOMPARE(woken.size(), 1);
+        QCOMPARE(woken.at(0).at(0).toString(), "...");
+        QVERIFY(!(window.windowState() & Qt::WindowMinimized));
+    }
+
+    // ---- failures: an export that did not reach the disk, a login the device can never receive
+
+    void failedExport_saysWhyAndKeepsTheOldFile()
+    {
+        QTemporaryDir dir;
+        QCOMPARE(ConnectionExport::save(dir.filePath("old.xml"), {}), QString());
+        // Below a file nobody, not even root, can create one.
+        QCOMPARE(ConnectionExport::save(dir.filePath("old.xml/new.xml"), {}), "Not a directory");
+        // No room for a single byte, as on a full disk.
+        const rlimit full { 0, RLIM_INFINITY }, unlimited { RLIM_INFINITY, RLIM_INFINITY };
+        std::signal(SIGXFSZ, SIG_IGN);
+        setrlimit(RLIMIT_FSIZE, &full);
+        const QString why = ConnectionExport::save(dir.filePath("old.xml"), {});
+        setrlimit(RLIMIT_FSIZE, &unlimited);
+        QCOMPARE(why, "File too large");
+        QVERIFY(QFileInfo(dir.filePath("old.xml")).size() > 0);
+    }
+
+    void loginDialog_refusesWhatTheDeviceCannotTake_data()
+    {
+        QTest::addColumn<QString>("password"); // after an empty user name and the colon
+        QTest::addColumn<QString>("refused"); // "OK" or "remembering"
+        QTest::newRow("93 characters, a bar") << QString(91, 'p') + '|' << "remembering";
+        QTest::newRow("94 characters") << QString(93, 'p') << "OK";
+        QTest::newRow("euro") << QStringLiteral("5€") << "OK";
+    }
+    void loginDialog_refusesWhatTheDeviceCannotTake()
+    {
+        QFETCH(QString, password);
+        QFETCH(QString, refused);
+        LoginDialog dialog(nullptr, Qt::Dialog);
+        dialog.rememberCheckBox->setChecked(true);
+        QTest::sendKeyEvent(QTest::Click, dialog.passwordEdit, Qt::Key_unknown, password, {});
+        QCOMPARE(dialog.buttonBox->button(QDialogButtonBox::Ok)->isEnabled(), refused != "OK");
+        QVERIFY(!dialog.problemLabel->isHidden());
+        QCOMPARE(dialog.rememberCheckBox->isChecked() || dialog.rememberCheckBox->isEnabled(),
+            refused != "remembering");
+    }
 };
-
-// ---- edit flow: from the double-click to the device's answer
-
-void FinderWindowTest::editFlow_data()
-{
-    QTest::addColumn<int>("version");
-    QTest::addColumn<QString>("login"); // "stored" beforehand, or typed and "remember"ed or not
-    QTest::addColumn<qint64>("answer"); // status of the device's reply; -1: none
-    QTest::addColumn<QString>("rowStatus");
-    QTest::addColumn<bool>("storedAfter");
-    // clang-format off
-    QTest::newRow("plain set") << 3 << "remember" << 0LL << "Applying new parameters..." << false;
-    QTest::newRow("plain set, no answer") << 3 << "" << -1LL << "Device not responding" << false;
-    QTest::newRow("login remembered once accepted") << 4 << "remember" << 0LL << "Applying new parameters..." << true;
-    QTest::newRow("login not to be remembered") << 4 << "" << 0LL << "Applying new parameters..." << false;
-    QTest::newRow("typed login refused") << 4 << "remember" << 0x80000003LL << "Authorization failed" << false;
-    QTest::newRow("stored login used") << 5 << "stored" << 0LL << "Applying new parameters..." << true;
-    QTest::newRow("stored login refused is forgotten") << 4 << "stored" << 0x80000003LL << "Stored password is not valid any more, please try again!" << false;
-    // clang-format on
-}
-
-void FinderWindowTest::editFlow()
-{
-    QFETCH(int, version);
-    QFETCH(QString, login);
-    QFETCH(qint64, answer);
-    QFETCH(bool, storedAfter);
-    Finder f;
-    // Empty fields take the typed texts as they are.
-    f.add(42, "Netaboard-M4", "", "", "0", version);
-    const bool stored = login == "stored", auth = version >= 4;
-    if (stored)
-        LoginData::save({ Mac, "keeper", "old" });
-    QCOMPARE(f.edit(login == "remember"), auth && !stored);
-
-    const QByteArray d = f.sent.value(0);
-    // id, status, payload length, protocol version, destination
-    QCOMPARE(d.mid(40, 34),
-        QByteArray::fromHex(
-            auth ? "0d000000 00000000 3b010000 04000000" : "09000000 00000000 cd000000 04000000")
-            + MacField);
-    // The MAC field first, except in the authenticated payload; the mask as the device had it.
-    QCOMPARE(d.mid(124, auth ? 59 : 77),
-        (auth ? QByteArray() : MacField) + text("boiler-7", 25) + text("0", 2)
-            + text("192.0.2.77", 16) + text("255.255.255.0", 16));
-    if (auth)
-        QCOMPARE(d.mid(124 + 187, 128),
-            text(QByteArray(stored ? "keeper:old" : "admin:s3cret").toBase64(), 128));
-    QCOMPARE(f.status(), "Setting new parameters...");
-    QCOMPARE(hasLoginData(Mac), stored); // nothing is stored before the device accepts
-
-    if (answer >= 0)
-        f.reply(DeviceReplies::header(auth ? 14 : 10, Mac, quint32(answer)));
-    QFETCH(QString, rowStatus);
-    QTRY_COMPARE_WITH_TIMEOUT(f.status(), rowStatus, 10000);
-    QCOMPARE(hasLoginData(Mac), storedAfter);
-    QCOMPARE(f.sent.size(), answer == 0 ? 2 : 1); // accepted: the restart request
-    // The next edit asks for a login exactly when none is stored.
-    if (auth)
-        QCOMPARE(f.edit(false), !storedAfter);
-}
-
-// ---- network settings dialog: what may be typed and applied
-
-void FinderWindowTest::settingsDialog_refusesHalfTypedAddresses_data()
-{
-    // IP address, mask, gateway, primary and secondary DNS; the IP address with DHCP chosen
-    QTest::addColumn<int>("field");
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<bool>("applied");
-    // clang-format off
-    QTest::newRow("octet over 255 refused while typing") << 0 << "256.1.2.3" << true;
-    QTest::newRow("last octet missing") << 0 << "192.0.2." << false;
-    QTest::newRow("DHCP sends no address") << 5 << "192.0.2." << true;
-    QTest::newRow("no mask") << 1 << "" << false;
-    QTest::newRow("no gateway") << 2 << "" << true;
-    QTest::newRow("three octets") << 2 << "10.1.2" << false;
-    QTest::newRow("half primary DNS") << 3 << "8.8." << false;
-    QTest::newRow("half secondary DNS") << 4 << "1.1.1." << false;
-    // clang-format on
-}
-
-void FinderWindowTest::settingsDialog_refusesHalfTypedAddresses()
-{
-    QFETCH(int, field);
-    QFETCH(QString, typed);
-    ConnectionDialog d(false, nullptr);
-    d.setConfiguration(DeviceReplies::networkConfig(Mac)); // with no DNS servers
-    QLineEdit *edit = QList<QLineEdit *> { d.ipAddressEdit, d.subnetMaskEdit, d.gatewayEdit,
-        d.primaryDnsEdit, d.secondaryDnsEdit, d.ipAddressEdit }[field];
-    edit->clear();
-    QTest::keyClicks(edit, typed);
-    d.ipConfComboBox->setCurrentIndex(field == 5 ? 1 : 0);
-    d.applyButton->click();
-    QTEST(d.result() == QDialog::Accepted, "applied");
-}
-
-// ---- the selection: commands it enables, connections it exports
-
-void FinderWindowTest::selection_commandsAndExport_data()
-{
-    QTest::addColumn<QString>("rows");
-    QTest::addColumn<QString>("enabled"); // the context menu: Edit, Open in browser, Export, Delete
-    QTest::addColumn<QStringList>("exported"); // Host>connection name, in the order written
-    // clang-format off
-    QTest::newRow("nothing") << "" << "----" << QStringList();
-    QTest::newRow("static device with stored login") << "11" << "EOED" << QStringList { "192.0.2.11>H" };
-    QTest::newRow("QuorvelNET") << "19" << "EO--" << QStringList();
-    QTest::newRow("other Quorvel names") << "18" << "EOE-" << QStringList();
-    QTest::newRow("empty device name") << "20" << "----" << QStringList { "192.0.2.10>gate" };
-    QTest::newRow("no network configuration yet") << "17" << "----" << QStringList();
-    QTest::newRow("two rows") << "11,14" << "--E-" << QStringList { "192.0.2.11>H", "192.0.2.14>H2" };
-    QTest::newRow("many rows") << "14,11,16,13,17,12,18,19,15" << "--E-"
-        << QStringList { "192.0.2.14>H", "192.0.2.11>H2", "192.0.2.13>h", "H>H3", "N/A>N/A" };
-    // clang-format on
-}
-
-void FinderWindowTest::selection_commandsAndExport()
-{
-    Finder f;
-    LoginData::save({ macOf(11), "u", "p" }); // never exported
-    LoginData::save({ macOf(14), "u", "p" });
-    // Host names and IP addresses for the export, names for the commands.
-    f.add(11, "Cinaboard-M4", "H", "192.0.2.11");
-    f.add(12, "Cinaboard-M4", "H", "192.0.2.12", "1");
-    f.add(13, "Cinaboard-M4", "h", "192.0.2.13");
-    f.add(14, "Cinaboard-M4", "H", "192.0.2.14");
-    f.add(15, "Cinaboard-M4", "x", "", "0", 4, 0x80000001); // a failed reply shows N/A
-    f.add(16, nullptr, "no-name");
-    f.add(17, "Cinaboard-M4", nullptr);
-    f.add(18, "Quorvel Gate");
-    f.add(19, "QuorvelNET-III");
-    f.add(20, "");
-    QFETCH(QString, rows);
-    for (const QString &n : rows.split(',', Qt::SkipEmptyParts))
-        f.view->selectionModel()->select(
-            f.cell(n.toInt(), 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    QString shown;
-    for (const QAction *a : f.window.findChild<QMenu *>()->actions())
-        shown += a->isSeparator() ? QString() : a->isEnabled() ? a->text().left(1) : "-";
-    QTEST(shown, "enabled");
-
-    QTemporaryDir dir;
-    const QString file = dir.filePath("plant.xml");
-    f.answer = [&](QWidget *w) {
-        if (auto *m = qobject_cast<QMessageBox *>(w))
-            f.titles << m->text();
-        else // selectFile() leaves the focused name field alone: type into it
-            w->findChild<QLineEdit *>("fileNameEdit")->setText(file);
-        static_cast<QDialog *>(w)->accept();
-    };
-    QMetaObject::invokeMethod(&f.window, "exportConnectionsToXml");
-    QFETCH(QStringList, exported);
-    const int n = exported.size(); // none: no dialog, no file
-    const QString dialogs
-        = "Export %1 connections to a file|Export connections|%1 connection(s) exported to %2";
-    QCOMPARE(f.titles.join('|'), n ? dialogs.arg(QString::number(n), file) : QString());
-    QString expected = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<export>\n";
-    for (const QString &c : exported)
-        expected += QString(Connection).arg(c.section('>', 0, 0), c.section('>', 1));
-    QFile written(file);
-    QCOMPARE(written.open(QIODevice::ReadOnly | QIODevice::Text) ? written.readAll() : "",
-        n ? (expected + "</export>\n").toUtf8() : QByteArray());
-}
-
-// ---- About box
-
-void FinderWindowTest::aboutBox_contentAndLinks()
-{
-    Finder f;
-    QDesktopServices::setUrlHandler("https", this, "openUrl");
-    f.answer = [&](QWidget *w) {
-        if (qobject_cast<QMessageBox *>(w)) // About Qt
-            return void(w->close());
-        const auto ok = qScopeGuard([w] { w->findChild<QPushButton *>()->click(); });
-        auto *browser = w->findChild<QTextBrowser *>();
-        const QString content = browser->toPlainText();
-        const QString web = content.section("\nWeb: ", 1); // the address shown, and its target
-        QVERIFY(browser->toHtml().contains("href=\"" + web + "\""));
-        emit browser->anchorClicked(QUrl("veltrano:///aboutQt"));
-        emit browser->anchorClicked(QUrl(web));
-        QVERIFY(w->isVisible());
-        QCOMPARE(opened, QList<QUrl> { QUrl(web) });
-        QVERIFY(content.contains(" Quorvel Device Finder\nVersion 1.4.1\n"));
-        QCOMPARE(content.count(" or newer\n"), 11);
-        QVERIFY(content.endsWith("\nNetaboard-M4 version 1.0.0 or newer\nWeb: " + web));
-    };
-    QMetaObject::invokeMethod(&f.window, "about");
-    QDesktopServices::unsetUrlHandler("https");
-    QCOMPARE(f.titles, QStringList({ "About Quorvel Device Finder", "About Qt" }));
-}
-
-// ---- single instance
-
-void FinderWindowTest::secondStart_wakesFirstAndExitsZero()
-{
-    const QString finder = qEnvironmentVariable("QDF_FINDER");
-    QVERIFY2(QFile::exists(finder), "QDF_FINDER: build quorvel-device-finder, run through ctest");
-    // Lock and socket in a folder of their own, never the user's.
-    QTemporaryDir runtime;
-    const auto restore
-        = qScopeGuard([user = qgetenv("XDG_RUNTIME_DIR")] { qputenv("XDG_RUNTIME_DIR", user); });
-    qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
-    SingleInstance first(SingleInstance::identityFor(QFileInfo(finder).canonicalFilePath()));
-    QVERIFY(!first.isRunning());
-    QWidget window;
-    window.showMinimized();
-    first.setActivationWindow(&window, true);
-    QSignalSpy woken(&first, &SingleInstance::messageReceived);
-    QProcess second;
-    second.start(finder, QStringList());
-    // With the event loop running: the first instance has to answer.
-    QTRY_COMPARE_WITH_TIMEOUT(second.state(), QProcess::NotRunning, 20000);
-    QCOMPARE(second.exitCode(), 0);
-    QCOMPARE(woken.size(), 1);
-    QCOMPARE(woken.at(0).at(0).toString(), "...");
-    QVERIFY(!(window.windowState() & Qt::WindowMinimized));
-}
 
 QDF_TEST(FinderWindowTest)
 #include "tst_finderwindow.moc"
