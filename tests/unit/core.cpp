@@ -3,6 +3,7 @@
 #include "deviceclock.h"
 #include "devicemodel.h"
 #include "devicereplies.h"
+#include "devicesteps.h"
 #include "logindata.h"
 #include "packettransceiver.h"
 #include "testmain.h"
@@ -84,13 +85,8 @@ private slots:
         log.clear();
         transceiver.setSendHookForTesting(
             [this](const QByteArray &d) { log << QString::number(messageId(d)); });
-        // Wired as the main window wires them.
-        connect(&transceiver, &PacketTransceiver::requestSent, model.get(),
-            &DeviceModel::onDeviceRequestSent);
-        connect(model.get(), &DeviceModel::sendRestartNetwork, &transceiver,
-            &PacketTransceiver::restartNetwork);
-        connect(model.get(), &DeviceModel::sendGetEthConfiguration, &transceiver,
-            &PacketTransceiver::getNetworkConfig);
+        // Wired as the window and the command-line tool wire them.
+        DeviceSteps::connectModel(&transceiver, model.get());
         messages.clear();
         qInstallMessageHandler(
             [](QtMsgType, const QMessageLogContext &, const QString &text) { messages << text; });
@@ -177,36 +173,23 @@ private slots:
         QTEST(PacketTransceiver::acceptance(datagram, Mac), "expected");
     }
 
-    // Interface eth0 with these flags (up, running, loopback) and addresses, listed after wlan0,
-    // and the entries (without their MAC) in their order once eth0 is chosen.
-    void interfaces_data()
+    // Up or running interfaces but loopback give an entry for each 192.168.x address; the chosen
+    // interface's first one goes first.
+    void interfaces_chosenFirst()
     {
-        QTest::addColumn<QString>("flags");
-        QTest::addColumn<QString>("addresses");
-        QTest::addColumn<QString>("entries");
-        // clang-format off
-        QTest::newRow("up") << "u" << "192.168.1.5" << "|192.168.1.5|eth0 |192.168.9.9|wlan0";
-        QTest::newRow("running") << "r" << "192.168.1.5" << "|192.168.1.5|eth0 |192.168.9.9|wlan0";
-        QTest::newRow("neither") << "" << "192.168.1.5" << "|192.168.9.9|wlan0";
-        QTest::newRow("loopback") << "url" << "192.168.1.5" << "|192.168.9.9|wlan0";
-        QTest::newRow("other ranges") << "ur" << "10.0.0.5 fe80::1 ::ffff:192.168.1.5 172.16.0.1"
-                                      << "|192.168.9.9|wlan0";
-        QTest::newRow("two addresses, the first chosen") << "ur" << "192.168.1.5 192.168.2.5"
-            << "|192.168.1.5|eth0 |192.168.9.9|wlan0 |192.168.2.5|eth0";
-        // clang-format on
-    }
-    void interfaces()
-    {
-        QFETCH(QString, flags);
-        QFETCH(QString, addresses);
-        PacketTransceiver::InterfaceDescription wlan { true, true, false, Mac, "wlan0", {} },
-            eth { flags.contains('u'), flags.contains('r'), flags.contains('l'), Mac, "eth0", {} };
-        wlan.addresses << QHostAddress(QStringLiteral("192.168.9.9"));
-        for (const QString &address : addresses.split(' '))
-            eth.addresses << QHostAddress(address);
-        const Texts entries = PacketTransceiver::interfaceEntries({ wlan, eth });
-        QTEST(PacketTransceiver::withInterfaceFirst(entries, "eth0").join(' ').remove(Mac),
-            "entries");
+        QList<PacketTransceiver::InterfaceDescription> all;
+        for (const QString line : { "wlan0 ur 192.168.9.9", "eth0 u 192.168.1.5 192.168.2.5",
+                 "eth1 r 192.168.1.6", "eth2 - 192.168.1.7", "lo url 192.168.1.8",
+                 "eth3 ur 10.0.0.5 fe80::1 ::ffff:192.168.1.5 172.16.0.1" }) {
+            const Texts w = line.split(' ');
+            all << PacketTransceiver::InterfaceDescription { w[1].contains('u'), w[1].contains('r'),
+                w[1].contains('l'), Mac, w[0], {} };
+            for (const QString &address : w.mid(2))
+                all.last().addresses << QHostAddress(address);
+        }
+        const Texts entries = PacketTransceiver::interfaceEntries(all);
+        QCOMPARE(PacketTransceiver::withInterfaceFirst(entries, "eth0").join(' ').remove(Mac),
+            "|192.168.1.5|eth0 |192.168.9.9|wlan0 |192.168.2.5|eth0 |192.168.1.6|eth1");
     }
 
     void deviceTable_data()
@@ -279,33 +262,29 @@ private slots:
         QTest::addColumn<QString>("steps");
         QTest::addColumn<QString>("outcome");
         // clang-format off
-        QTest::newRow("failed reply") << "info 5" << "; 4 warning Request failed";
-        QTest::newRow("set request unanswered") << "send 9, wait 3000, wait 1"
-                                                << "9 @1 @3; 3 warning Device not responding";
-        QTest::newRow("answered before the tick") << "send 7, pass 3200, config, wait 300"
-                                                  << "7 @0; 0 ok Device available";
-        QTest::newRow("any reply ends the watch") << "send 9, reply 3 0, wait 9000"
-                                                  << "9 @1; 1 scan Setting new parameters...";
-        QTest::newRow("authenticated set unanswered") << "send 13, wait 3000, wait 1"
-                                                      << "13 @1 @3; 3 warning Device not responding";
+        QTest::newRow("failed replies") << "send 9, reply 10 80000004, wait 0, info 5"
+                                        << "9 @4; 4 warning Request failed";
+        QTest::newRow("a set of either kind unanswered")
+            << "send 9, wait 3000, wait 1, send 13, wait 3000, wait 1"
+            << "9 @1 @3 13 @1 @3; 3 warning Device not responding";
+        QTest::newRow("any reply ends the watch, also between ticks")
+            << "send 7, pass 3200, config, wait 300, send 9, reply 3 0, wait 9000"
+            << "7 @0 9 @1; 1 scan Setting new parameters...";
         QTest::newRow("restart, then silence")
             << "send 9, reply 10 0, wait 5000, wait 1, wait 3000, wait 1"
             << "9 1 @2 7 @2 @2 @3; 3 warning Device not responding";
         QTest::newRow("no row") << "send 9 0A:00:00:00:00:02, reply 10 0 0A:00:00:00:00:02"
                                 << "9 1; 0 ok Device available";
         QTest::newRow("bad login") << "send 13, reply 14 80000003" << "13; 5 warning Authorization failed";
-        QTest::newRow("other failure") << "send 9, reply 10 80000004" << "9; 4 warning Request failed";
         QTest::newRow("failed login") << "pending, send 13, reply 14 1, send 13, reply 14 0"
                                       << "13 13 1; 2 scan Applying new parameters...";
         QTest::newRow("login of another MAC")
             << "pending, send 13 0a:00:00:00:00:01, reply 14 0 0a:00:00:00:00:01, send 13, reply 14 0"
-                                              << "13 1 13 1; 2 scan Applying new parameters...";
-        QTest::newRow("login accepted, settings read back")
-            << "pending, send 13, reply 14 0, wait 5000, wait 500, config, wait 500"
+            << "13 1 13 1; 2 scan Applying new parameters...";
+        QTest::newRow("login accepted, unasked replies ignored, settings read back")
+            << "pending, send 13, reply 14 0, reply 14 80000003, reply 10 0, reply 10 1, "
+               "wait 5000, wait 500, config, wait 500"
             << "13 1 @2 7 @2 @0; 0 ok Device available; kept";
-        QTest::newRow("unasked replies change nothing")
-            << "pending, send 13, reply 14 0, reply 14 80000003, reply 10 0, reply 10 1"
-            << "13 1; 2 scan Applying new parameters...; kept";
         QTest::newRow("kept login rejected later")
             << "pending, send 13, reply 14 0, send 13, reply 14 80000003"
             << "13 1 13; 5 warning Stored password is not valid any more, please try again!";
