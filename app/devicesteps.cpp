@@ -4,8 +4,6 @@
 #include "devicestatus.h"
 #include "packettransceiver.h"
 
-#include <QThread>
-
 namespace DeviceSteps {
 
 void connectModel(PacketTransceiver *transceiver, DeviceModel *model)
@@ -25,9 +23,8 @@ void sendScanRequests(PacketTransceiver *transceiver, DeviceModel *model)
     const QString everyDevice = QString::fromLatin1(Datagram::BroadcastMac);
     model->setRowCount(0);
     transceiver->getDeviceInfo(everyDevice);
-    // Replies that come meanwhile are read by the transceiver's reader thread
-    // and handed on once the event loop runs again.
-    QThread::msleep(100);
+    // Replies that come meanwhile are handed on once the event loop runs again.
+    transceiver->pause(100);
     transceiver->getNetworkConfig(everyDevice);
 }
 

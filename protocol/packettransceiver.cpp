@@ -156,6 +156,7 @@ bool PacketTransceiver::bindSocket()
     socketBound = receiveSocket->bind(QHostAddress::AnyIPv4, ReceivePort, QUdpSocket::ShareAddress);
     if (socketBound) {
         enlargeReceiveBuffer();
+        receiveDescriptor = receiveSocket->socketDescriptor();
         receiveSocket->setParent(nullptr);
         receiveSocket->moveToThread(readerThread);
         connect(readerThread, &QThread::finished, receiveSocket, &QObject::deleteLater);
@@ -274,27 +275,62 @@ void PacketTransceiver::sendRequest(int messageId, QString destMacAddr, QByteArr
 
 void PacketTransceiver::drainSocket()
 {
-    qint64 read = 0;
-    while (read >= 0) {
-        read = receiveSocket->readDatagram(readBuffer.data(), readBuffer.size());
+    // Read and queued under the lock, so that the order holds while the
+    // window thread reads too.
+    QMutexLocker lock(&queueMutex);
+    readWaitingDatagrams();
+    for (;;) {
+        // Qt's own read, until it finds nothing, arms the notification again.
+        const qint64 read = receiveSocket->readDatagram(readBuffer.data(), readBuffer.size());
         if (read < 0 && receiveSocket->error() == QAbstractSocket::TemporaryError)
-            return; // nothing more waiting
+            return;
         // A failed read is queued as a null datagram, to be reported in its
         // turn; the socket notifies again for whatever is still waiting.
-        const QByteArray datagram
-            = read < 0 ? QByteArray() : QByteArray(readBuffer.constData(), int(read));
-        const qint64 cost = datagram.size() + QueuedDatagramOverhead;
-        QMutexLocker lock(&queueMutex);
-        // A flood beyond the bound is dropped, as the system would drop it.
-        if (queuedBytes + cost > MaxQueuedBytes)
-            continue;
-        queuedReplies.enqueue(datagram);
-        queuedBytes += cost;
-        if (!deliveryPosted) {
-            deliveryPosted = true;
-            QMetaObject::invokeMethod(
-                this, &PacketTransceiver::processPendingDatagrams, Qt::QueuedConnection);
+        queueDatagram(read < 0 ? QByteArray() : QByteArray(readBuffer.constData(), int(read)));
+    }
+}
+
+void PacketTransceiver::readWaitingDatagrams()
+{
+#ifdef Q_OS_UNIX
+    // A burst must not wait long in the system's buffer, which is small for
+    // an ordinary user: the reader thread reads it, and the window thread too
+    // between two deliveries. One plain call a datagram; the socket is
+    // non-blocking.
+    for (;;) {
+        const ssize_t read = ::recv(int(receiveDescriptor), readBuffer.data(), size_t(readBuffer.size()), 0);
+        if (read < 0)
+            return; // nothing waiting, or an error the reader thread will meet
+        queueDatagram(QByteArray(readBuffer.constData(), int(read)));
+    }
+#endif
+}
+
+void PacketTransceiver::pause(int msec)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!clock.hasExpired(msec)) {
+        {
+            QMutexLocker lock(&queueMutex);
+            readWaitingDatagrams();
         }
+        QThread::usleep(500);
+    }
+}
+
+void PacketTransceiver::queueDatagram(const QByteArray &datagram)
+{
+    const qint64 cost = datagram.size() + QueuedDatagramOverhead;
+    // A flood beyond the bound is dropped, as the system would drop it.
+    if (queuedBytes + cost > MaxQueuedBytes)
+        return;
+    queuedReplies.enqueue(datagram);
+    queuedBytes += cost;
+    if (!deliveryPosted) {
+        deliveryPosted = true;
+        QMetaObject::invokeMethod(
+            this, &PacketTransceiver::processPendingDatagrams, Qt::QueuedConnection);
     }
 }
 
@@ -306,6 +342,7 @@ void PacketTransceiver::processPendingDatagrams()
         QByteArray datagram;
         {
             QMutexLocker lock(&queueMutex);
+            readWaitingDatagrams();
             if (queuedReplies.isEmpty()) {
                 deliveryPosted = false;
                 return;

@@ -63,6 +63,11 @@ public:
     QString localMacAddress() const;
     QString localIpAddress() const;
 
+    // The scan's pause between its two broadcasts: blocks the calling thread
+    // for msec without processing events, but reads the replies that come
+    // meanwhile, beside the reader thread, into the queue handed on later.
+    void pause(int msec);
+
     static QList<InterfaceDescription> systemInterfaces();
     // Entries "MAC|IP|name" for every address beginning with "192.168." of every
     // interface that is up or running and not loopback, in the given order.
@@ -101,6 +106,9 @@ private:
     void bindSendSocket();
     void enlargeReceiveBuffer();
     void drainSocket();
+    // With queueMutex held, from either thread.
+    void readWaitingDatagrams();
+    void queueDatagram(const QByteArray &datagram);
     void dispatch(const QByteArray &datagram);
     void showStrayDatagramBox(const QString &text);
 
@@ -113,7 +121,8 @@ private:
     int receiveBufferLimit = 0;
 
     QThread *readerThread;
-    QByteArray readBuffer; // the reader thread's
+    qintptr receiveDescriptor = -1;
+    QByteArray readBuffer; // guarded by queueMutex
     QMutex queueMutex;
     // Guarded by queueMutex: datagrams read but not yet handed on (a null one
     // stands for a failed read), their cost, bounded so that a flood is dropped
