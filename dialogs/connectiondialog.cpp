@@ -10,8 +10,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRegExp>
-#include <QRegExpValidator>
+#include <QRegularExpression>
+#include <QRegularExpressionValidator>
 
 namespace {
 
@@ -57,15 +57,16 @@ ConnectionDialog::ConnectionDialog(bool askForLogin, QWidget *parent)
     primaryDnsEdit = new QLineEdit(this);
     secondaryDnsEdit = new QLineEdit(this);
 
-    auto *ipValidator = new QRegExpValidator(
-        QRegExp(QStringLiteral("((1{0,1}[0-9]{0,2}|2[0-4]{1,1}[0-9]{1,1}|25[0-5]{1,1})\\.){3,3}"
-                               "(1{0,1}[0-9]{0,2}|2[0-4]{1,1}[0-9]{1,1}|25[0-5]{1,1})")),
+    auto *ipValidator = new QRegularExpressionValidator(
+        QRegularExpression(
+            QStringLiteral("((1{0,1}[0-9]{0,2}|2[0-4]{1,1}[0-9]{1,1}|25[0-5]{1,1})\\.){3,3}"
+                           "(1{0,1}[0-9]{0,2}|2[0-4]{1,1}[0-9]{1,1}|25[0-5]{1,1})")),
         this);
     for (QLineEdit *edit :
         { ipAddressEdit, subnetMaskEdit, gatewayEdit, primaryDnsEdit, secondaryDnsEdit })
         edit->setValidator(ipValidator);
-    auto *hostnameValidator
-        = new QRegExpValidator(QRegExp(QStringLiteral("[a-zA-Z][a-zA-Z0-9-]*[a-zA-Z0-9]")), this);
+    auto *hostnameValidator = new QRegularExpressionValidator(
+        QRegularExpression(QStringLiteral("[a-zA-Z][a-zA-Z0-9-]*[a-zA-Z0-9]")), this);
     hostnameEdit->setValidator(hostnameValidator);
     hostnameEdit->setMaxLength(24);
 
