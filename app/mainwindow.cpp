@@ -2,6 +2,7 @@
 
 #include "datagram.h"
 #include "devicemodel.h"
+#include "devicesteps.h"
 #include "devicetableview.h"
 #include "logindata.h"
 #include "packettransceiver.h"
@@ -10,6 +11,7 @@
 #include <QAction>
 #include <QContextMenuEvent>
 #include <QDesktopServices>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QIcon>
 #include <QInputDialog>
@@ -43,11 +45,33 @@ MainWindow::MainWindow(PacketTransceiver *packetTransceiver, QWidget *parent)
     deviceModel = new DeviceModel(this);
     deviceView = new DeviceTableView(this);
     deviceView->setModel(deviceModel);
-    deviceView->setColumnWidth(DeviceModel::ColumnDeviceName, 100);
-    deviceView->setColumnWidth(DeviceModel::ColumnFirmware, 70);
-    deviceView->setColumnWidth(DeviceModel::ColumnHostname, 130);
-    deviceView->setColumnWidth(DeviceModel::ColumnIpConfig, 70);
-    deviceView->setColumnWidth(DeviceModel::ColumnStatus, 190);
+    // These widths suit small fonts; a larger one widens a column until its
+    // header and its widest text show whole: the longest host name (24
+    // characters) and an IP address, both with the conflict mark beside them,
+    // and a MAC address made of the font's widest hex digit.
+    const QFontMetrics metrics = deviceView->fontMetrics();
+    QChar widestDigit = QLatin1Char('0');
+    for (const QChar digit : QStringLiteral("123456789ABCDEF")) {
+        if (metrics.horizontalAdvance(digit) > metrics.horizontalAdvance(widestDigit))
+            widestDigit = digit;
+    }
+    struct Column
+    {
+        int leastWidth;
+        QString sample;
+        bool mark;
+    };
+    const Column columns[] = { { 100, {}, false }, { 70, {}, false },
+        { 130, QString(24, QLatin1Char('n')), true },
+        { 120, QStringLiteral("255.255.255.255"), true }, { 70, {}, false },
+        { 120, QString(2, widestDigit).append(QLatin1Char(':')).repeated(6).chopped(1), false },
+        { 190, {}, false } };
+    int widening = 0;
+    for (int column = DeviceModel::ColumnDeviceName; column <= DeviceModel::ColumnStatus;
+         ++column) {
+        const Column &c = columns[column];
+        widening += deviceView->fitColumn(column, c.leastWidth, c.sample, c.mark) - c.leastWidth;
+    }
 
     auto *layout = new QVBoxLayout;
     layout->addWidget(deviceView);
@@ -73,7 +97,7 @@ MainWindow::MainWindow(PacketTransceiver *packetTransceiver, QWidget *parent)
 
     addToolBar(toolBar);
     setStatusBar(new QStatusBar(this));
-    setMinimumWidth(890);
+    setMinimumWidth(890 + widening);
 
     checkTimer = new QTimer(this);
     checkTimer->setInterval(3000);
@@ -81,21 +105,17 @@ MainWindow::MainWindow(PacketTransceiver *packetTransceiver, QWidget *parent)
 
     updateActions();
 
-    connect(transceiver, &PacketTransceiver::replyReceived, deviceModel,
-        &DeviceModel::onDeviceReplyReceived);
+    DeviceSteps::connectModel(transceiver, deviceModel);
     connect(transceiver, &PacketTransceiver::warningMessage, this, &MainWindow::onTranscvrWarning);
     connect(deviceView, &QAbstractItemView::doubleClicked, this, &MainWindow::edit);
     connect(deviceView, &DeviceTableView::popup, this, &MainWindow::deviceViewPopup);
     connect(deviceView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
         &MainWindow::updateActions);
     connect(deviceModel, &QAbstractItemModel::rowsInserted, this, &MainWindow::updateActions);
-    connect(transceiver, &PacketTransceiver::requestSent, deviceModel,
-        &DeviceModel::onDeviceRequestSent);
-    connect(deviceModel, &DeviceModel::sendGetEthConfiguration, transceiver,
-        qOverload<QString>(&PacketTransceiver::getNetworkConfig));
-    connect(deviceModel, &DeviceModel::sendRestartNetwork, transceiver,
-        &PacketTransceiver::restartNetwork);
     connect(checkTimer, &QTimer::timeout, this, &MainWindow::checkDeviceCount);
+    // Queued: the box opens once the device's reply has been dealt with.
+    connect(deviceModel, &DeviceModel::warningMessage, this, &MainWindow::onTranscvrWarning,
+        Qt::QueuedConnection);
 }
 
 MainWindow::~MainWindow() = default;
@@ -259,31 +279,14 @@ void MainWindow::scan()
         return;
     }
 
-    const QString everyDevice = QString::fromLatin1(Datagram::BroadcastMac);
-    deviceModel->setRowCount(0);
-    transceiver->getDeviceInfo(everyDevice);
-    // Devices answer the first request at once; the pause keeps draining the
-    // socket so a large burst of replies is not dropped by the kernel.
-    transceiver->pauseAndQueueReplies(100);
-    transceiver->getNetworkConfig(everyDevice);
+    DeviceSteps::sendScanRequests(transceiver, deviceModel);
     checkTimer->start();
 }
 
 void MainWindow::checkDeviceCount()
 {
     if (deviceModel->rowCount() > 0) {
-        const InformationIncomplete incomplete;
-        for (int row = 0; row < deviceModel->rowCount(); ++row) {
-            for (int column = DeviceModel::ColumnDeviceName;
-                 column <= DeviceModel::ColumnMacAddress; ++column) {
-                if (deviceModel->index(row, column).data().toString().isEmpty()) {
-                    deviceModel->setStatus(
-                        deviceModel->index(row, DeviceModel::ColumnMacAddress).data().toString(),
-                        incomplete);
-                    break;
-                }
-            }
-        }
+        DeviceSteps::markIncompleteRows(deviceModel);
         return;
     }
 

@@ -3,6 +3,7 @@
 #include "connectiondialog.h"
 #include "datagram.h"
 #include "devicemodel.h"
+#include "devicesteps.h"
 #include "devicetableview.h"
 #include "logindialog.h"
 #include "packettransceiver.h"
@@ -11,29 +12,6 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPersistentModelIndex>
-
-namespace {
-
-// Below this protocol version a device takes its settings without credentials.
-constexpr quint8 FirstAuthenticatedVersion = 4;
-
-Datagram::NetworkSettings settingsFrom(const ConnectionDialog &dialog)
-{
-    Datagram::NetworkSettings settings;
-    settings.hostname = dialog.hostnameEdit->text();
-    settings.dhcp
-        = dialog.ipConfComboBox->currentIndex() == 1 ? QStringLiteral("1") : QStringLiteral("0");
-    // The address fields go out as they stand, also while DHCP has disabled them.
-    settings.ipAddress = dialog.ipAddressEdit->text();
-    settings.subnetMask = dialog.subnetMaskEdit->text();
-    settings.domain = dialog.domainEdit->text();
-    settings.gateway = dialog.gatewayEdit->text();
-    settings.primaryDns = dialog.primaryDnsEdit->text();
-    settings.secondaryDns = dialog.secondaryDnsEdit->text();
-    return settings;
-}
-
-} // namespace
 
 void MainWindow::edit(QModelIndex index)
 {
@@ -53,11 +31,11 @@ void MainWindow::edit(QModelIndex index)
     const QByteArray reply = macCell.data(DeviceModel::RawConfigRole).toByteArray();
     if (!Datagram::isDeviceMac(Datagram::srcMacAddr(reply)))
         return;
-    const quint8 version = Datagram::protocolVersion(reply);
+    const bool needsLogin = DeviceSteps::needsLogin(reply);
 
     QStringList loginList;
     bool askForLogin = false;
-    if (version >= FirstAuthenticatedVersion) {
+    if (needsLogin) {
         loginList = loadLoginData(macCell.data(Qt::DisplayRole).toString());
         if (loginList.size() != 3)
             loginList.clear();
@@ -70,21 +48,11 @@ void MainWindow::edit(QModelIndex index)
         return;
 
     // Rows may have changed while the dialog was open: from here on only the
-    // dialog's own copy of the device's MAC counts.
-    const Datagram::NetworkSettings settings = settingsFrom(dialog);
-    if (version < FirstAuthenticatedVersion) {
-        transceiver->sendRequest(Datagram::SetNetworkConfig, dialog.deviceMacAddr,
-            Datagram::encodeNetworkConfig(dialog.deviceMacAddr, settings));
-        return;
-    }
-
-    if (loginList.isEmpty()) {
+    // dialog's own copy of the device's reply counts.
+    if (needsLogin && loginList.isEmpty()) {
         loginList = QStringList { dialog.deviceMacAddr, dialog.loginDialog->usernameEdit->text(),
             dialog.loginDialog->passwordEdit->text() };
     }
-    transceiver->sendRequest(Datagram::SetNetworkConfigAuth, dialog.deviceMacAddr,
-        Datagram::encodeNetworkConfigAuth(settings, loginList.at(1), loginList.at(2)));
-    // Kept by the model until the device has accepted them, then stored.
-    if (dialog.loginDialog->rememberCheckBox->isChecked())
-        deviceModel->pendingLoginData = loginList;
+    DeviceSteps::sendSettings(transceiver, deviceModel, reply, dialog.settings(), loginList,
+        needsLogin && dialog.loginDialog->rememberCheckBox->isChecked());
 }

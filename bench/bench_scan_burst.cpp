@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QThread>
 #include <QTimer>
 
 #include <cstdio>
@@ -39,7 +40,7 @@ Round scanOnce(PacketTransceiver &transceiver, int pauseMs)
     clock.start();
     transceiver.getDeviceInfo(QStringLiteral("FF:FF:FF:FF:FF:FF"));
     if (pauseMs > 0)
-        transceiver.pauseAndQueueReplies(pauseMs);
+        QThread::msleep(ulong(pauseMs));
     secondBroadcastAt = clock.nsecsElapsed();
     transceiver.getNetworkConfig(QStringLiteral("FF:FF:FF:FF:FF:FF"));
     QTimer::singleShot(10000, &loop, &QEventLoop::quit);

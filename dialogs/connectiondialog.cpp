@@ -2,6 +2,7 @@
 
 #include "datagram.h"
 #include "logindialog.h"
+#include "settingscheck.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -58,17 +59,14 @@ ConnectionDialog::ConnectionDialog(bool askForLogin, QWidget *parent)
     secondaryDnsEdit = new QLineEdit(this);
 
     auto *ipValidator = new QRegularExpressionValidator(
-        QRegularExpression(
-            QStringLiteral("((1{0,1}[0-9]{0,2}|2[0-4]{1,1}[0-9]{1,1}|25[0-5]{1,1})\\.){3,3}"
-                           "(1{0,1}[0-9]{0,2}|2[0-4]{1,1}[0-9]{1,1}|25[0-5]{1,1})")),
-        this);
+        QRegularExpression(QString::fromLatin1(SettingsCheck::Ipv4Pattern)), this);
     for (QLineEdit *edit :
         { ipAddressEdit, subnetMaskEdit, gatewayEdit, primaryDnsEdit, secondaryDnsEdit })
         edit->setValidator(ipValidator);
     auto *hostnameValidator = new QRegularExpressionValidator(
-        QRegularExpression(QStringLiteral("[a-zA-Z][a-zA-Z0-9-]*[a-zA-Z0-9]")), this);
+        QRegularExpression(QString::fromLatin1(SettingsCheck::HostnamePattern)), this);
     hostnameEdit->setValidator(hostnameValidator);
-    hostnameEdit->setMaxLength(24);
+    hostnameEdit->setMaxLength(SettingsCheck::MaxHostnameLength);
 
     applyButton = new QPushButton(tr("Apply"), this);
     applyButton->setDefault(false);
@@ -158,34 +156,34 @@ void ConnectionDialog::onIpConfChanged(int index)
     }
 }
 
-// Everything but "DHCP" goes out as a static configuration, so the addresses
-// must be complete then: IP address and mask always, the others when filled in.
+Datagram::NetworkSettings ConnectionDialog::settings() const
+{
+    Datagram::NetworkSettings settings;
+    settings.hostname = hostnameEdit->text();
+    settings.dhcp = ipConfComboBox->currentIndex() == 1 ? QStringLiteral("1") : QStringLiteral("0");
+    // The address fields go out as they stand, also while DHCP has disabled them.
+    settings.ipAddress = ipAddressEdit->text();
+    settings.subnetMask = subnetMaskEdit->text();
+    settings.domain = domainEdit->text();
+    settings.gateway = gatewayEdit->text();
+    settings.primaryDns = primaryDnsEdit->text();
+    settings.secondaryDns = secondaryDnsEdit->text();
+    return settings;
+}
+
 bool ConnectionDialog::checkStaticAddresses()
 {
-    if (ipConfComboBox->currentIndex() == 1)
+    QLineEdit *const edits[]
+        = { ipAddressEdit, subnetMaskEdit, gatewayEdit, primaryDnsEdit, secondaryDnsEdit };
+    const QVector<SettingsCheck::AddressField> invalid
+        = SettingsCheck::invalidAddresses(settings());
+    for (QLineEdit *edit : edits)
+        clearMark(edit);
+    for (SettingsCheck::AddressField field : invalid)
+        markInvalid(edits[field]);
+    if (invalid.isEmpty())
         return true;
-    struct Rule
-    {
-        QLineEdit *edit;
-        bool mayBeEmpty;
-    };
-    const Rule rules[] = { { ipAddressEdit, false }, { subnetMaskEdit, false },
-        { gatewayEdit, true }, { primaryDnsEdit, true }, { secondaryDnsEdit, true } };
-    QLineEdit *firstInvalid = nullptr;
-    for (const Rule &rule : rules) {
-        const QString text = rule.edit->text();
-        // The validator lets half-typed addresses such as "192.168.1." stay in a
-        // field, but a device told to use one is unreachable.
-        if ((rule.mayBeEmpty && text.isEmpty()) || !Datagram::canonicalIpv4(text).isNull()) {
-            clearMark(rule.edit);
-            continue;
-        }
-        markInvalid(rule.edit);
-        if (!firstInvalid)
-            firstInvalid = rule.edit;
-    }
-    if (!firstInvalid)
-        return true;
+    QLineEdit *firstInvalid = edits[invalid.first()];
     if (firstInvalid->isEnabled())
         firstInvalid->setFocus();
     else

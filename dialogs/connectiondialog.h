@@ -1,5 +1,7 @@
 #pragma once
 
+#include "datagram.h"
+
 #include <QDialog>
 #include <QString>
 
@@ -22,6 +24,8 @@ public:
     ~ConnectionDialog() override;
 
     void setConfiguration(QByteArray datagram);
+    // The request's configuration as the fields stand.
+    Datagram::NetworkSettings settings() const;
 
     QLabel *infoLabel;
     QString deviceMacAddr;

@@ -14,6 +14,13 @@ public:
     explicit DeviceTableView(QWidget *parent = nullptr);
 
     QString currentRowText(int column) const;
+    // Sets the column to leastWidth, or wider where this platform's font needs
+    // more for the header text or for `sample` (with an icon beside it when
+    // `withIcon`). Returns the width set.
+    int fitColumn(
+        int column, int leastWidth, const QString &sample = QString(), bool withIcon = false);
+    // About 20 rows high: the window opens at its size hint.
+    QSize sizeHint() const override;
 
 signals:
     void popup(QContextMenuEvent *event);

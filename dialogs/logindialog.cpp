@@ -1,5 +1,7 @@
 #include "logindialog.h"
 
+#include "settingscheck.h"
+
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -9,15 +11,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include <algorithm>
-
-namespace {
-
-// The device takes the Base64 form of the Latin-1 "user:password" in 127
-// characters: 93 bytes make 124 of them, 94 already 128.
-constexpr int MaxCredentialsLength = 93;
-
-} // namespace
+using SettingsCheck::MaxCredentialsLength;
 
 LoginDialog::LoginDialog(QWidget *parent, Qt::WindowFlags flags)
     : QDialog(parent, flags)
@@ -64,13 +58,10 @@ void LoginDialog::checkCredentials()
 {
     const QString credentials = usernameEdit->text() + QLatin1Char(':') + passwordEdit->text();
     QStringList problems;
-    // Outside Latin-1 a character would reach the device as "?".
-    const auto foreign = std::find_if(
-        credentials.cbegin(), credentials.cend(), [](QChar c) { return c.unicode() > 0xFF; });
-    if (foreign != credentials.cend()) {
-        const int at = int(foreign - credentials.cbegin());
+    const int at = SettingsCheck::unsendableCharacterAt(credentials);
+    if (at >= 0) {
         problems << tr("The device cannot receive the character \"%1\".")
-                        .arg(credentials.mid(at, foreign->isHighSurrogate() ? 2 : 1));
+                        .arg(credentials.mid(at, credentials.at(at).isHighSurrogate() ? 2 : 1));
     } else if (credentials.size() > MaxCredentialsLength) {
         problems << tr("User name and password together may have at most %1 characters.")
                         .arg(MaxCredentialsLength - 1);

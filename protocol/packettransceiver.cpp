@@ -27,8 +27,14 @@ const QChar EntrySeparator = QLatin1Char('|');
 // A plant of a thousand devices answers a scan with two thousand datagrams
 // within milliseconds; the system's default buffer holds only a few hundred.
 constexpr int ReceiveBufferBytes = 4 * 1024 * 1024;
-constexpr int PausePollMs = 2;
 constexpr int MaxDatagramBytes = 65536;
+// Two bursts of ten thousand devices fit; each datagram also counts what
+// keeping it costs, so that tiny ones cannot fill memory either.
+constexpr qint64 MaxQueuedBytes = 16 * 1024 * 1024;
+constexpr qint64 QueuedDatagramOverhead = 64;
+// Replies are handed on in slices of this length, so that the window keeps
+// answering during a burst or a flood.
+constexpr int DeliverySliceMs = 25;
 
 QString entryPart(const QString &entry, int part)
 {
@@ -60,17 +66,22 @@ PacketTransceiver::PacketTransceiver(const QStringList &interfaceEntries, QObjec
     , socketBound(false)
     , sequenceCounter(0)
     , interfaceList(interfaceEntries)
+    , readerThread(new QThread(this))
+    , readBuffer(MaxDatagramBytes, Qt::Uninitialized)
 {
     receiveSocket = new QUdpSocket(this);
     sendSocket = new QUdpSocket(this);
-    connect(
-        receiveSocket, &QUdpSocket::readyRead, this, &PacketTransceiver::processPendingDatagrams);
+    // Runs in the socket's thread, the reader thread once it is bound.
+    connect(receiveSocket, &QUdpSocket::readyRead, receiveSocket, [this] { drainSocket(); });
 }
 
 PacketTransceiver::~PacketTransceiver()
 {
     // The box has no parent; it must not outlive the transceiver that opened it.
     delete strayBox;
+    // The bound socket is deleted by its thread as that ends.
+    readerThread->quit();
+    readerThread->wait();
 }
 
 QList<PacketTransceiver::InterfaceDescription> PacketTransceiver::systemInterfaces()
@@ -143,8 +154,13 @@ bool PacketTransceiver::bindSocket()
     if (socketBound)
         return true;
     socketBound = receiveSocket->bind(QHostAddress::AnyIPv4, ReceivePort, QUdpSocket::ShareAddress);
-    if (socketBound)
+    if (socketBound) {
         enlargeReceiveBuffer();
+        receiveSocket->setParent(nullptr);
+        receiveSocket->moveToThread(readerThread);
+        connect(readerThread, &QThread::finished, receiveSocket, &QObject::deleteLater);
+        readerThread->start();
+    }
     if (isOlderWindows())
         bindSendSocket();
     return socketBound;
@@ -160,6 +176,9 @@ void PacketTransceiver::enlargeReceiveBuffer()
     ::setsockopt(
         int(receiveSocket->socketDescriptor()), SOL_SOCKET, SO_RCVBUFFORCE, &bytes, sizeof bytes);
 #endif
+    if (receiveBufferLimit > 0)
+        receiveSocket->setSocketOption(
+            QAbstractSocket::ReceiveBufferSizeSocketOption, receiveBufferLimit);
 }
 
 void PacketTransceiver::bindSendSocket()
@@ -244,6 +263,7 @@ void PacketTransceiver::restartNetwork(QString destMacAddr)
 
 void PacketTransceiver::getDeviceInfo(QString destMacAddr)
 {
+    strayReported = false;
     send(Datagram::GetDeviceInfo, destMacAddr, QByteArray());
 }
 
@@ -252,67 +272,58 @@ void PacketTransceiver::sendRequest(int messageId, QString destMacAddr, QByteArr
     send(messageId, destMacAddr, payload);
 }
 
-bool PacketTransceiver::readPendingDatagram(QByteArray *datagram)
+void PacketTransceiver::drainSocket()
 {
-    const qint64 size = receiveSocket->pendingDatagramSize();
-    datagram->resize(int(qMax<qint64>(size, 0)));
-    const qint64 read = receiveSocket->readDatagram(datagram->data(), datagram->size());
-    if (read < 0)
-        return false;
-    datagram->truncate(int(read));
-    return true;
+    qint64 read = 0;
+    while (read >= 0) {
+        read = receiveSocket->readDatagram(readBuffer.data(), readBuffer.size());
+        if (read < 0 && receiveSocket->error() == QAbstractSocket::TemporaryError)
+            return; // nothing more waiting
+        // A failed read is queued as a null datagram, to be reported in its
+        // turn; the socket notifies again for whatever is still waiting.
+        const QByteArray datagram
+            = read < 0 ? QByteArray() : QByteArray(readBuffer.constData(), int(read));
+        const qint64 cost = datagram.size() + QueuedDatagramOverhead;
+        QMutexLocker lock(&queueMutex);
+        // A flood beyond the bound is dropped, as the system would drop it.
+        if (queuedBytes + cost > MaxQueuedBytes)
+            continue;
+        queuedReplies.enqueue(datagram);
+        queuedBytes += cost;
+        if (!deliveryPosted) {
+            deliveryPosted = true;
+            QMetaObject::invokeMethod(
+                this, &PacketTransceiver::processPendingDatagrams, Qt::QueuedConnection);
+        }
+    }
 }
 
 void PacketTransceiver::processPendingDatagrams()
 {
-    while (!queuedReplies.isEmpty())
-        dispatch(queuedReplies.dequeue());
-    if (!receiveSocket->hasPendingDatagrams()) {
-        rearmReadNotification();
-        return;
-    }
-    while (receiveSocket->hasPendingDatagrams()) {
-        QByteArray datagram;
-        if (!readPendingDatagram(&datagram)) {
-            showStrayDatagramBox(QStringLiteral("read error"));
-            // The socket notifies again for whatever is still waiting.
-            break;
-        }
-        dispatch(datagram);
-    }
-}
-
-void PacketTransceiver::rearmReadNotification()
-{
-    // The socket stays silent after a readyRead in which no datagram was read,
-    // which happens when the pause or a queued delivery drained it first. A read
-    // attempt arms it again; a datagram that slipped in meanwhile is kept.
-    if (receiveSocket->state() != QAbstractSocket::BoundState)
-        return;
-    QByteArray datagram(MaxDatagramBytes, Qt::Uninitialized);
-    const qint64 read = receiveSocket->readDatagram(datagram.data(), datagram.size());
-    if (read < 0)
-        return;
-    datagram.truncate(int(read));
-    dispatch(datagram);
-}
-
-void PacketTransceiver::pauseAndQueueReplies(int msec)
-{
-    QElapsedTimer clock;
-    clock.start();
+    QElapsedTimer slice;
+    slice.start();
     for (;;) {
         QByteArray datagram;
-        while (receiveSocket->hasPendingDatagrams() && readPendingDatagram(&datagram))
-            queuedReplies.enqueue(datagram);
-        const qint64 left = msec - clock.elapsed();
-        if (left <= 0)
-            break;
-        QThread::msleep(ulong(qMin<qint64>(left, PausePollMs)));
+        {
+            QMutexLocker lock(&queueMutex);
+            if (queuedReplies.isEmpty()) {
+                deliveryPosted = false;
+                return;
+            }
+            if (slice.elapsed() >= DeliverySliceMs) {
+                // The rest follows once the event loop has had its turn.
+                QMetaObject::invokeMethod(
+                    this, &PacketTransceiver::processPendingDatagrams, Qt::QueuedConnection);
+                return;
+            }
+            datagram = queuedReplies.dequeue();
+            queuedBytes -= datagram.size() + QueuedDatagramOverhead;
+        }
+        if (datagram.isNull())
+            showStrayDatagramBox(QStringLiteral("read error"));
+        else
+            dispatch(datagram);
     }
-    if (!queuedReplies.isEmpty())
-        QMetaObject::invokeMethod(
-            this, &PacketTransceiver::processPendingDatagrams, Qt::QueuedConnection);
 }
 
 void PacketTransceiver::dispatch(const QByteArray &datagram)
@@ -331,16 +342,26 @@ void PacketTransceiver::dispatch(const QByteArray &datagram)
 
 void PacketTransceiver::showStrayDatagramBox(const QString &text)
 {
-    // Without a widget application (tools, benchmarks) there is no one to tell.
-    if (strayBox || !qobject_cast<QApplication *>(QCoreApplication::instance()))
+    if (strayReporter) {
+        strayReporter(text);
         return;
-    // Not exec(): the socket does not notify again while its slot is blocked,
-    // so replies must keep flowing while the box is open.
+    }
+    // Without a widget application (tools, benchmarks) there is no one to tell.
+    if (strayBox || strayReported || !qobject_cast<QApplication *>(QCoreApplication::instance()))
+        return;
+    strayReported = true;
+    // Not exec(): deliveries wait for this call to return, and replies must
+    // keep flowing while the box is open.
     strayBox
         = new QMessageBox(QMessageBox::Information, QStringLiteral("!"), text, QMessageBox::Ok);
     strayBox->setAttribute(Qt::WA_DeleteOnClose);
     strayBox->setWindowModality(Qt::ApplicationModal);
     strayBox->show();
+}
+
+void PacketTransceiver::setStrayReporter(std::function<void(const QString &text)> reporter)
+{
+    strayReporter = std::move(reporter);
 }
 
 void PacketTransceiver::setSendHookForTesting(std::function<void(const QByteArray &datagram)> hook)
@@ -351,4 +372,9 @@ void PacketTransceiver::setSendHookForTesting(std::function<void(const QByteArra
 void PacketTransceiver::setSequenceCounterForTesting(quint16 value)
 {
     sequenceCounter = value;
+}
+
+void PacketTransceiver::setReceiveBufferLimitForTesting(int bytes)
+{
+    receiveBufferLimit = bytes;
 }

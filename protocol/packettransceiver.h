@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QHostAddress>
 #include <QList>
+#include <QMutex>
 #include <QObject>
 #include <QPointer>
 #include <QQueue>
@@ -12,11 +13,15 @@
 #include <functional>
 
 class QMessageBox;
+class QThread;
 class QUdpSocket;
 
 // The program's only network endpoint: picks the local interface, broadcasts
 // every request to the devices and hands each reply meant for this host on
-// through replyReceived().
+// through replyReceived(). Once bound, the receiving socket lives in a reader
+// thread of its own that only moves datagrams into a queue, so that no burst
+// overflows the socket while the window is busy; the queue is emptied on the
+// transceiver's thread, in arrival order.
 class PacketTransceiver : public QObject
 {
     Q_OBJECT
@@ -49,19 +54,14 @@ public:
     ~PacketTransceiver() override;
 
     bool bindSocket();
+    // A scan starts with this request; from then on a stray datagram may be
+    // reported again.
     void getDeviceInfo(QString destMacAddr);
     void sendRequest(int messageId, QString destMacAddr, QByteArray payload);
     void selectInterface(QString name);
     QStringList interfaces() const;
     QString localMacAddress() const;
     QString localIpAddress() const;
-
-    // The scan's pause between its two broadcasts: blocks the calling thread for
-    // msec without processing events, but keeps reading the receiving socket so
-    // that a burst of replies cannot overflow it. The replies read meanwhile are
-    // delivered in order, under the usual acceptance rules, once the event loop
-    // runs again.
-    void pauseAndQueueReplies(int msec);
 
     static QList<InterfaceDescription> systemInterfaces();
     // Entries "MAC|IP|name" for every address beginning with "192.168." of every
@@ -72,9 +72,16 @@ public:
     static QStringList withInterfaceFirst(QStringList entries, const QString &name);
     static Acceptance acceptance(const QByteArray &datagram, const QString &localMacAddress);
 
+    // Programs without widgets tell of a stray datagram ("read error", "not
+    // our packetIdentificationKey") through this instead of a message box.
+    void setStrayReporter(std::function<void(const QString &text)> reporter);
+
     // While a hook is set, outgoing datagrams go to it instead of the network.
     void setSendHookForTesting(std::function<void(const QByteArray &datagram)> hook);
     void setSequenceCounterForTesting(quint16 value);
+    // Gives the receiving socket, when it is bound, no more buffer than an
+    // ordinary user's system allows (net.core.rmem_max) whatever root may force.
+    void setReceiveBufferLimitForTesting(int bytes);
 
 signals:
     void replyReceived(QByteArray datagram);
@@ -93,8 +100,7 @@ private:
     void send(int messageId, const QString &destMacAddr, const QByteArray &payload);
     void bindSendSocket();
     void enlargeReceiveBuffer();
-    bool readPendingDatagram(QByteArray *datagram);
-    void rearmReadNotification();
+    void drainSocket();
     void dispatch(const QByteArray &datagram);
     void showStrayDatagramBox(const QString &text);
 
@@ -104,9 +110,22 @@ private:
     quint16 sequenceCounter;
     QStringList interfaceList;
 
+    int receiveBufferLimit = 0;
+
+    QThread *readerThread;
+    QByteArray readBuffer; // the reader thread's
+    QMutex queueMutex;
+    // Guarded by queueMutex: datagrams read but not yet handed on (a null one
+    // stands for a failed read), their cost, bounded so that a flood is dropped
+    // instead of filling memory, and whether a delivery is on its way.
     QQueue<QByteArray> queuedReplies;
-    // Stray datagrams are reported one box at a time; more arriving while it is
-    // open are dropped, so a flood cannot stack up boxes.
+    qint64 queuedBytes = 0;
+    bool deliveryPosted = false;
+
+    // One box for stray datagrams per scan: more arriving while it is open, or
+    // after the user closed it, are dropped, so they cannot keep a box in front.
     QPointer<QMessageBox> strayBox;
+    std::function<void(const QString &text)> strayReporter;
+    bool strayReported = false;
     std::function<void(const QByteArray &datagram)> sendHook;
 };

@@ -1,5 +1,7 @@
 #include "connectionexport.h"
 
+#include "devicemodel.h"
+
 #include <QSaveFile>
 #include <QXmlStreamWriter>
 
@@ -17,6 +19,24 @@ QString NameRegistry::take(const QString &hostname)
     }
     used.insert(name);
     return name;
+}
+
+QList<Device> exportableDevices(const QModelIndexList &rows)
+{
+    QList<Device> devices;
+    for (const QModelIndex &row : rows) {
+        const QModelIndex ip = row.siblingAtColumn(DeviceModel::ColumnIpAddress);
+        const QModelIndex name = row.siblingAtColumn(DeviceModel::ColumnDeviceName);
+        if (!ip.data().isValid() || !name.data().isValid()
+            || name.data().toString().startsWith(QLatin1String("Quorvel")))
+            continue;
+        const QVariant productType
+            = row.siblingAtColumn(DeviceModel::ColumnMacAddress).data(DeviceModel::ProductTypeRole);
+        devices.append({ row.siblingAtColumn(DeviceModel::ColumnHostname).data().toString(),
+            ip.data().toString(), row.siblingAtColumn(DeviceModel::ColumnIpConfig).data().toString(),
+            productType.isValid() ? productType.toString() : QString() });
+    }
+    return devices;
 }
 
 int write(QIODevice *device, const QList<Device> &devices)

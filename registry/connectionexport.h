@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QModelIndexList>
 #include <QSet>
 #include <QString>
 
@@ -26,6 +27,11 @@ public:
 private:
     QSet<QString> used;
 };
+
+// The devices of the given rows of the device table that can be exported, in
+// the given order: rows with a device name and an IP address, and not of a
+// Quorvel device (which Zet7 does not connect to).
+QList<Device> exportableDevices(const QModelIndexList &rows);
 
 // Writes the whole document and returns the number of connections written.
 int write(QIODevice *device, const QList<Device> &devices);

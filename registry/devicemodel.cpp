@@ -5,6 +5,7 @@
 #include "deviceclock.h"
 #include "logindata.h"
 
+#include <QDir>
 #include <QTime>
 #include <QTimer>
 
@@ -67,7 +68,11 @@ int DeviceModel::setStatus(const QString &macAddress, const DeviceStatus &status
 
 void DeviceModel::saveAuthenticationToRegistry()
 {
-    LoginData::save(pendingLoginData);
+    if (!LoginData::save(pendingLoginData))
+        emit warningMessage(tr("Login not remembered"),
+            tr("The login was used for this change, but it could not be stored safely: %1 "
+               "cannot be written or made readable by you alone.")
+                .arg(QDir::toNativeSeparators(LoginData::fileName())));
 }
 
 void DeviceModel::onDeviceRequestSent(int messageId, QString macAddress)

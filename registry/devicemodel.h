@@ -66,6 +66,8 @@ public slots:
 signals:
     void sendRestartNetwork(QString macAddress);
     void sendGetEthConfiguration(QString macAddress);
+    // A login the user asked to remember could not be stored safely.
+    void warningMessage(QString title, QString msg);
 
 private slots:
     void onTimeout();

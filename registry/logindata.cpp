@@ -1,8 +1,17 @@
 #include "logindata.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 
 #include <memory>
+
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -16,6 +25,44 @@ std::unique_ptr<QSettings> openStore()
 {
     return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
         QStringLiteral("Korvex"), QStringLiteral("Quorvel Device Finder"));
+}
+
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
+// Each missing folder on the way is made for the user alone.
+bool makePrivateFolders(const QString &path)
+{
+    if (QFileInfo(path).isDir())
+        return true;
+    const QString parent = QFileInfo(path).path();
+    return parent != path && makePrivateFolders(parent)
+        && (::mkdir(QFile::encodeName(path).constData(), 0700) == 0 || errno == EEXIST);
+}
+#endif
+
+// The store is a plain file here, which QSettings replaces whole on sync()
+// and gives the rights of the file it replaces. So the file is made 0600
+// before a password goes in, never after: the password is not readable by
+// others even for a moment. False when the file cannot be made the user's
+// alone (another owner, a read-only file system).
+bool makeStorePrivate(const QString &fileName)
+{
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
+    if (!makePrivateFolders(QFileInfo(fileName).absolutePath()))
+        return false;
+    const int fd
+        = ::open(QFile::encodeName(fileName).constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    struct stat st;
+    const bool ours = ::fchmod(fd, 0600) == 0 && ::fstat(fd, &st) == 0 && st.st_uid == ::geteuid()
+        && (st.st_mode & 077) == 0;
+    ::close(fd);
+    return ours;
+#else
+    // The user's own registry hive or preferences folder.
+    Q_UNUSED(fileName)
+    return true;
+#endif
 }
 
 QByteArray uncompressed(const QByteArray &data)
@@ -44,6 +91,8 @@ bool hasLoginData(const QString &macAddress)
 void removeLoginData(const QString &macAddress)
 {
     const auto settings = openStore();
+    // Narrows a store that an earlier version left readable by others.
+    makeStorePrivate(settings->fileName());
     settings->beginGroup(Group);
     settings->remove(macAddress);
 }
@@ -84,12 +133,21 @@ QStringList load(const QString &macAddress)
     return QStringList();
 }
 
-void save(const QStringList &record)
+bool save(const QStringList &record)
 {
     if (record.isEmpty())
-        return;
+        return true;
     const auto settings = openStore();
+    if (!makeStorePrivate(settings->fileName()))
+        return false;
     settings->setValue(QStringLiteral("LoginData/%1").arg(record.first()), encode(record));
+    settings->sync();
+    return settings->status() == QSettings::NoError;
+}
+
+QString fileName()
+{
+    return openStore()->fileName();
 }
 
 } // namespace LoginData

@@ -13,6 +13,7 @@ QDF_PACKAGES=(
     xvfb xdotool                                    # the end-to-end and package tests: their own X server, synthetic input
     x11-utils                                       # the package test reads window properties (xprop)
     qttools5-dev-tools python3                      # the translations check: lupdate, and reading its .ts file
+    lintian                                         # the package test: Debian's own checks of the .deb
 )
 
 qdf_install_packages() {

@@ -30,7 +30,14 @@ const char Description[]
       "secondaryDns, user, password, replyDelayMs, noDeviceInfoReply,\n"
       "noNetworkConfigReply, deviceInfoStatus, networkConfigStatus,\n"
       "setConfigStatus (numbers or texts like \"0x80000003\").\n"
-      "Or from --count N: generated devices 02:00:00:00:00:01 onwards.\n"
+      "Or from --count N: generated devices 02:00:00:00:00:01 onwards; with\n"
+      "--spread MS, device i of N answers i * MS / N ms later than the first,\n"
+      "so that a broadcast is answered evenly over MS ms, not in one burst.\n"
+      "\n"
+      "--flood N answers every request also with N forged replies to its\n"
+      "sender, each from a MAC of its own and --flood-bytes long: device\n"
+      "information with a name that fills it, and network configurations,\n"
+      "in turn.\n"
       "\n"
       "Prints \"ready\" on stdout once bound. With --control it reads commands\n"
       "from stdin, one a line, and answers each with a line \"ok ...\" or\n"
@@ -67,6 +74,16 @@ int main(int argc, char **argv)
     const QCommandLineOption delayOption(QStringLiteral("reply-delay"),
         QStringLiteral("Reply delay of generated devices in ms (default 0)."), QStringLiteral("MS"),
         QStringLiteral("0"));
+    const QCommandLineOption spreadOption(QStringLiteral("spread"),
+        QStringLiteral("Generated devices answer a broadcast over MS ms (default 0)."),
+        QStringLiteral("MS"), QStringLiteral("0"));
+    const QCommandLineOption floodOption(QStringLiteral("flood"),
+        QStringLiteral("Sends N forged replies from distinct MACs with the answers to each "
+                       "request."),
+        QStringLiteral("N"), QStringLiteral("0"));
+    const QCommandLineOption floodBytesOption(QStringLiteral("flood-bytes"),
+        QStringLiteral("Length of each forged reply (default 8000)."), QStringLiteral("BYTES"),
+        QStringLiteral("8000"));
     const QCommandLineOption junkOption(QStringLiteral("junk"),
         QStringLiteral("Sends N foreign datagrams with the answers to each request."),
         QStringLiteral("N"), QStringLiteral("0"));
@@ -76,8 +93,8 @@ int main(int argc, char **argv)
                        "refused, ignored, restarted, restarted with new settings)."));
     const QCommandLineOption controlOption(
         QStringLiteral("control"), QStringLiteral("Reads commands from stdin (see above)."));
-    parser.addOptions({ configOption, countOption, versionOption, delayOption, junkOption,
-        verboseOption, controlOption });
+    parser.addOptions({ configOption, countOption, versionOption, delayOption, spreadOption,
+        floodOption, floodBytesOption, junkOption, verboseOption, controlOption });
 
     if (!parser.parse(QCoreApplication::arguments()))
         return fail(parser.errorText());
@@ -99,19 +116,30 @@ int main(int argc, char **argv)
     int junk = 0;
     if (!number(junkOption, 0, 10000000, &junk))
         return fail(QStringLiteral("--junk wants a number from 0"));
+    int flood = 0;
+    int floodBytes = 0;
+    if (!number(floodOption, 0, 10000000, &flood))
+        return fail(QStringLiteral("--flood wants a number from 0"));
+    if (!number(floodBytesOption, Datagram::Header::Size, 65507, &floodBytes))
+        return fail(QStringLiteral("--flood-bytes wants a number from 124 to 65507"));
 
     QVector<SimDevice> devices;
     if (parser.isSet(countOption)) {
         int count = 0;
         int version = 0;
         int delay = 0;
+        int spread = 0;
         if (!number(countOption, 1, 65535, &count))
             return fail(QStringLiteral("--count wants a number from 1 to 65535"));
         if (!number(versionOption, 0, 255, &version))
             return fail(QStringLiteral("--protocol-version wants a number from 0 to 255"));
         if (!number(delayOption, 0, 600000, &delay))
             return fail(QStringLiteral("--reply-delay wants a number of milliseconds"));
+        if (!number(spreadOption, 0, 600000, &spread))
+            return fail(QStringLiteral("--spread wants a number of milliseconds"));
         devices = generateDevices(count, version, delay);
+        for (int i = 0; i < count; ++i)
+            devices[i].replyDelayMs += int(qint64(i) * spread / count);
     } else {
         QFile file(parser.value(configOption));
         if (!file.open(QIODevice::ReadOnly))
@@ -133,6 +161,7 @@ int main(int argc, char **argv)
     Simulator simulator(devices);
     simulator.setVerbose(parser.isSet(verboseOption));
     simulator.setJunkPerRequest(junk);
+    simulator.setFloodPerRequest(flood, floodBytes);
     QString error;
     if (!simulator.bind(&error))
         return fail(QStringLiteral("cannot bind UDP port 28244: %1").arg(error));

@@ -271,6 +271,7 @@ void Simulator::handleRequest(const QByteArray &request)
     } else if (indexByMac.contains(dest)) {
         targets.append(indexByMac.value(dest));
     }
+    sendFlood(srcMacAddr(request));
     const char *outcome = nullptr;
     if (!targets.isEmpty()) {
         // Foreign datagrams, if asked for, are spread between the answers.
@@ -431,6 +432,32 @@ bool Simulator::forge(const QStringList &what)
         return true;
     }
     return false;
+}
+
+void Simulator::sendFlood(const QString &destMac)
+{
+    using namespace Datagram;
+    for (int i = 0; i < floodPerRequest; ++i) {
+        // What any host on the LAN can send: replies nobody asked for, each
+        // from a device the table has not seen yet.
+        const quint32 n = ++floodCounter;
+        const QString hex = QStringLiteral("%1").arg(n, 8, 16, QLatin1Char('0')).toUpper();
+        const QString mac = QStringLiteral("0A:00:%1:%2:%3:%4")
+                                .arg(hex.mid(0, 2), hex.mid(2, 2), hex.mid(4, 2), hex.mid(6, 2));
+        HeaderFields f;
+        f.messageId = n % 2 ? DeviceInfoReply : NetworkConfigReply;
+        f.destMacAddr = destMac;
+        f.srcMacAddr = mac;
+        f.srcIpAddr = QStringLiteral("192.168.77.2");
+        const int payloadBytes = floodBytes - Header::Size;
+        QByteArray payload = f.messageId == DeviceInfoReply
+            ? encodeDeviceInfo(QStringLiteral("312"), QStringLiteral("1.0"),
+                QString(qMax(0, payloadBytes - DeviceInfo::DeviceName.offset - 1), QLatin1Char('x')))
+            : encodeNetworkConfig(mac, SimDevice().settings);
+        payload.append(qMax(0, payloadBytes - payload.size()), '\0');
+        f.payloadLength = payload.size();
+        broadcast(makeHeader(f) + payload);
+    }
 }
 
 void Simulator::broadcast(const QByteArray &datagram)

@@ -51,6 +51,13 @@ public:
     void setVerbose(bool on) { verbose = on; }
     // Foreign datagrams sent along with the answers to each request.
     void setJunkPerRequest(int count) { junkPerRequest = count; }
+    // Forged replies of `bytes` each, from ever new MACs, sent to the sender
+    // of each request.
+    void setFloodPerRequest(int count, int bytes)
+    {
+        floodPerRequest = count;
+        floodBytes = bytes;
+    }
     void enableControl();
 
 private:
@@ -65,6 +72,7 @@ private:
     void sendJunk(int count);
     // Hostile datagrams for the finder's tests; false for an unknown kind.
     bool forge(const QStringList &what);
+    void sendFlood(const QString &destMac);
     void broadcast(const QByteArray &datagram);
     void readControl();
     void runCommand(const QString &line);
@@ -77,4 +85,7 @@ private:
     bool verbose = false;
     int junkPerRequest = 0;
     quint32 junkCounter = 0;
+    int floodPerRequest = 0;
+    int floodBytes = 0;
+    quint32 floodCounter = 0;
 };

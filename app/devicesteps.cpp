@@ -1,0 +1,78 @@
+#include "devicesteps.h"
+
+#include "devicemodel.h"
+#include "devicestatus.h"
+#include "packettransceiver.h"
+
+#include <QThread>
+
+namespace DeviceSteps {
+
+void connectModel(PacketTransceiver *transceiver, DeviceModel *model)
+{
+    QObject::connect(
+        transceiver, &PacketTransceiver::replyReceived, model, &DeviceModel::onDeviceReplyReceived);
+    QObject::connect(
+        transceiver, &PacketTransceiver::requestSent, model, &DeviceModel::onDeviceRequestSent);
+    QObject::connect(model, &DeviceModel::sendGetEthConfiguration, transceiver,
+        qOverload<QString>(&PacketTransceiver::getNetworkConfig));
+    QObject::connect(
+        model, &DeviceModel::sendRestartNetwork, transceiver, &PacketTransceiver::restartNetwork);
+}
+
+void sendScanRequests(PacketTransceiver *transceiver, DeviceModel *model)
+{
+    const QString everyDevice = QString::fromLatin1(Datagram::BroadcastMac);
+    model->setRowCount(0);
+    transceiver->getDeviceInfo(everyDevice);
+    // Replies that come meanwhile are read by the transceiver's reader thread
+    // and handed on once the event loop runs again.
+    QThread::msleep(100);
+    transceiver->getNetworkConfig(everyDevice);
+}
+
+void markIncompleteRows(DeviceModel *model)
+{
+    const InformationIncomplete incomplete;
+    for (int row = 0; row < model->rowCount(); ++row) {
+        for (int column = DeviceModel::ColumnDeviceName; column <= DeviceModel::ColumnMacAddress;
+             ++column) {
+            if (model->index(row, column).data().toString().isEmpty()) {
+                model->setStatus(
+                    model->index(row, DeviceModel::ColumnMacAddress).data().toString(), incomplete);
+                break;
+            }
+        }
+    }
+}
+
+bool needsLogin(const QByteArray &configReply)
+{
+    return Datagram::protocolVersion(configReply) >= FirstAuthenticatedVersion;
+}
+
+bool sendSettings(PacketTransceiver *transceiver, DeviceModel *model, const QByteArray &configReply,
+    const Datagram::NetworkSettings &settings, const QStringList &loginList, bool remember)
+{
+    // A stored reply cut short reads as empty texts and version 0 where it
+    // ends. The request goes to its MAC text cut to the field (a device's MAC
+    // is always 17 ASCII characters, so never cut).
+    const QString mac = Datagram::srcMacAddr(configReply);
+    if (!Datagram::isDeviceMac(mac))
+        return false;
+    if (!needsLogin(configReply)) {
+        transceiver->sendRequest(
+            Datagram::SetNetworkConfig, mac, Datagram::encodeNetworkConfig(mac, settings));
+        return true;
+    }
+    if (loginList.size() != 3)
+        return false;
+    transceiver->sendRequest(Datagram::SetNetworkConfigAuth, mac,
+        Datagram::encodeNetworkConfigAuth(settings, loginList.at(1), loginList.at(2)));
+    // Kept by the model until the device has accepted them, then stored.
+    if (remember)
+        model->pendingLoginData = loginList;
+    return true;
+}
+
+} // namespace DeviceSteps

@@ -1,0 +1,107 @@
+// A hostile host answers one request with 100,000 forged replies from
+// distinct MACs, 8,000 bytes each: how many reach the table, how far the
+// program's memory grows and the longest wait of a 10 ms timer meanwhile.
+// Runs only inside scripts/netlab (exit 77 elsewhere).
+#include "devicemodel.h"
+#include "mainwindow.h"
+#include "packettransceiver.h"
+#include "simulatorprocess.h"
+#include "testsupport.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QTimer>
+
+#include <cstdio>
+
+#include <unistd.h>
+
+namespace {
+
+constexpr int Forged = 100000;
+constexpr int ForgedBytes = 8000;
+constexpr int TickMs = 10;
+// The flood is over once nothing has been handed on for this long.
+constexpr int QuietMs = 2000;
+
+qint64 residentBytes()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    return statm.readAll().split(' ').value(1).toLongLong() * sysconf(_SC_PAGESIZE);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+
+    QString why;
+    if (!TestSupport::insideLab(&why)) {
+        std::fprintf(stderr, "bench_flood: %s\n", qPrintable(why));
+        return 77;
+    }
+    TestSupport::TemporarySettings settings;
+    NetLab::SimulatorProcess simulator({ QStringLiteral("--count"), QStringLiteral("1"),
+        QStringLiteral("--flood"), QString::number(Forged), QStringLiteral("--flood-bytes"),
+        QString::number(ForgedBytes) });
+    if (!simulator.start()) {
+        std::fprintf(stderr, "bench_flood: %s\n", qPrintable(simulator.errorText()));
+        return 1;
+    }
+    MainWindow window;
+    window.show();
+    auto *transceiver = window.findChild<PacketTransceiver *>();
+    if (!transceiver->bindSocket()) {
+        std::fprintf(stderr, "bench_flood: cannot bind port 28244\n");
+        return 1;
+    }
+
+    QElapsedTimer clock;
+    const qint64 before = residentBytes();
+    qint64 peak = before;
+    qint64 lastTick = -1;
+    qint64 longestGap = 0;
+    int delivered = 0;
+    qint64 lastDelivery = 0;
+    QTimer tick;
+    tick.setTimerType(Qt::PreciseTimer);
+    tick.setInterval(TickMs);
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        const qint64 now = clock.elapsed();
+        if (lastTick >= 0)
+            longestGap = qMax(longestGap, now - lastTick);
+        lastTick = now;
+        peak = qMax(peak, residentBytes());
+    });
+    QObject::connect(transceiver, &PacketTransceiver::replyReceived, [&] {
+        ++delivered;
+        lastDelivery = clock.elapsed();
+    });
+    QEventLoop loop;
+    QTimer quiet;
+    QObject::connect(&quiet, &QTimer::timeout, [&] {
+        if (clock.elapsed() - lastDelivery > QuietMs)
+            loop.quit();
+    });
+
+    clock.start();
+    tick.start();
+    quiet.start(100);
+    transceiver->getDeviceInfo(QStringLiteral("FF:FF:FF:FF:FF:FF"));
+    loop.exec();
+
+    std::printf(
+        "flood of %d forged replies from distinct MACs, %d bytes each\n", Forged, ForgedBytes);
+    std::printf("  handed on %d, rows %d, in %.1f s\n", delivered, window.findChild<DeviceModel *>()->rowCount(),
+        double(lastDelivery) / 1000);
+    std::printf("  max RSS growth %.1f MB (from %.1f MB), longest tick gap %lld ms\n",
+        double(peak - before) / 1e6, double(before) / 1e6, longestGap);
+    return 0;
+}

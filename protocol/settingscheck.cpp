@@ -1,0 +1,38 @@
+#include "settingscheck.h"
+
+#include <algorithm>
+
+namespace SettingsCheck {
+
+QVector<AddressField> invalidAddresses(const Datagram::NetworkSettings &settings)
+{
+    if (settings.dhcp == QLatin1String("1"))
+        return {};
+    struct Rule
+    {
+        AddressField field;
+        const QString &text;
+        bool mayBeEmpty;
+    };
+    const Rule rules[] = { { IpAddressField, settings.ipAddress, false },
+        { SubnetMaskField, settings.subnetMask, false }, { GatewayField, settings.gateway, true },
+        { PrimaryDnsField, settings.primaryDns, true },
+        { SecondaryDnsField, settings.secondaryDns, true } };
+    QVector<AddressField> invalid;
+    for (const Rule &rule : rules) {
+        // A half-typed "192.168.1." would leave the device unreachable.
+        if (!(rule.mayBeEmpty && rule.text.isEmpty())
+            && Datagram::canonicalIpv4(rule.text).isNull())
+            invalid << rule.field;
+    }
+    return invalid;
+}
+
+int unsendableCharacterAt(const QString &credentials)
+{
+    const auto foreign = std::find_if(
+        credentials.cbegin(), credentials.cend(), [](QChar c) { return c.unicode() > 0xFF; });
+    return foreign == credentials.cend() ? -1 : int(foreign - credentials.cbegin());
+}
+
+} // namespace SettingsCheck
