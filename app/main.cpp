@@ -1,12 +1,10 @@
 #include "mainwindow.h"
+#include "qtcompat.h"
 #include "singleapplication.h"
 
 int main(int argc, char **argv)
 {
-    // On a 200 % screen the whole window doubles, pixel sizes and icons too,
-    // rather than only the fonts.
-    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
-    QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
+    QtCompat::scaleWithScreen();
     SingleApplication app(argc, argv);
     if (app.isRunning()) {
         // Whether the running instance got it or not, this start ends here.

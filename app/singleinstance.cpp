@@ -112,7 +112,7 @@ QString SingleInstance::identityFor(const QString &executablePath)
 #endif
     QCryptographicHash hash(QCryptographicHash::Sha256);
     hash.addData(path.toUtf8());
-    hash.addData("\n" + userId() + "\n" + loginSession());
+    hash.addData(QByteArray("\n" + userId() + "\n" + loginSession()));
     return QStringLiteral("quorvel-device-finder-")
         + QString::fromLatin1(hash.result().toHex().left(16));
 }

@@ -15,8 +15,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QRegExp>
-#include <QRegExpValidator>
+#include <QRegularExpression>
+#include <QRegularExpressionValidator>
 #include <QTimer>
 
 #include <algorithm>
@@ -440,7 +440,8 @@ int DeviceCli::set(const QCommandLineParser &parser, const QString &macArgument)
                     .arg(QLatin1String(option.name), printable(value(option.name))));
     }
     if (given("hostname")) {
-        QRegExpValidator validator(QRegExp(QString::fromLatin1(SettingsCheck::HostnamePattern)));
+        QRegularExpressionValidator validator(
+            QRegularExpression(QString::fromLatin1(SettingsCheck::HostnamePattern)));
         QString hostname = value("hostname");
         int position = 0;
         if (hostname.size() > SettingsCheck::MaxHostnameLength

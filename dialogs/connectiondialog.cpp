@@ -11,8 +11,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRegExp>
-#include <QRegExpValidator>
+#include <QRegularExpression>
+#include <QRegularExpressionValidator>
 
 namespace {
 
@@ -58,13 +58,13 @@ ConnectionDialog::ConnectionDialog(bool askForLogin, QWidget *parent)
     primaryDnsEdit = new QLineEdit(this);
     secondaryDnsEdit = new QLineEdit(this);
 
-    auto *ipValidator
-        = new QRegExpValidator(QRegExp(QString::fromLatin1(SettingsCheck::Ipv4Pattern)), this);
+    auto *ipValidator = new QRegularExpressionValidator(
+        QRegularExpression(QString::fromLatin1(SettingsCheck::Ipv4Pattern)), this);
     for (QLineEdit *edit :
         { ipAddressEdit, subnetMaskEdit, gatewayEdit, primaryDnsEdit, secondaryDnsEdit })
         edit->setValidator(ipValidator);
-    auto *hostnameValidator
-        = new QRegExpValidator(QRegExp(QString::fromLatin1(SettingsCheck::HostnamePattern)), this);
+    auto *hostnameValidator = new QRegularExpressionValidator(
+        QRegularExpression(QString::fromLatin1(SettingsCheck::HostnamePattern)), this);
     hostnameEdit->setValidator(hostnameValidator);
     hostnameEdit->setMaxLength(SettingsCheck::MaxHostnameLength);
 

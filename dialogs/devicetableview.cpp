@@ -1,5 +1,7 @@
 #include "devicetableview.h"
 
+#include "qtcompat.h"
+
 #include <QHeaderView>
 
 #include <algorithm>
@@ -18,7 +20,7 @@ DeviceTableView::DeviceTableView(QWidget *parent)
 
 int DeviceTableView::fitColumn(int column, int leastWidth, const QString &sample, bool withIcon)
 {
-    QStyleOptionViewItem option = viewOptions();
+    QStyleOptionViewItem option = QtCompat::viewItemOption(this);
     option.features = QStyleOptionViewItem::HasDisplay;
     option.text = sample;
     if (withIcon)

@@ -111,7 +111,11 @@ QStringList decode(const QString &value)
         value.toLatin1(), QByteArray::Base64Encoding | QByteArray::AbortOnBase64DecodingErrors);
     if (!decoded)
         return QStringList();
-    const QStringList record = QString::fromLatin1(uncompressed(*decoded)).split(QLatin1Char('|'));
+    const QByteArray plain = uncompressed(*decoded);
+    // Up to the first NUL, where Qt 5 stops on its own and Qt 6 does not.
+    const int length = int(qstrnlen(plain.constData(), uint(plain.size())));
+    const QStringList record
+        = QString::fromLatin1(plain.constData(), length).split(QLatin1Char('|'));
     return record.size() == 3 ? record : QStringList();
 }
 

@@ -40,6 +40,16 @@ qdf_build() {
     cmake --build "$dir" --parallel "$(nproc)"
 }
 
+# The same sources with Qt 6 (scripts/test): only what CTest runs, no benchmarks,
+# unoptimised and without debug information, which halves the build; the first
+# pass builds the program as it ships.
+QDF_QT6_PACKAGES=(
+    qt6-base-dev        # Qt 6 Core, Gui, Widgets, Network and Test; moc and rcc
+    qt6-svg-dev         # the SVG icons (at run time libqt6svg6, the icon plugin)
+)
+QDF_QT6_DIR=$QDF_ROOT/build-qt6
+QDF_QT6_OPTIONS=(-DQDF_QT=6 -DQDF_BENCHMARKS=OFF -DCMAKE_BUILD_TYPE=None)
+
 # The sanitizer build: clang, so that the same objects serve the test suite
 # under ASan/UBSan and the libFuzzer targets (scripts/test, scripts/fuzz).
 QDF_SANITIZE_PACKAGES=(clang libclang-rt-14-dev)   # libFuzzer and the sanitizer runtimes

@@ -77,7 +77,7 @@ struct Finder
     bool edit(bool remember)
     {
         titles.clear();
-        answer = [this, remember](QWidget *w) {
+        answer = [remember](QWidget *w) {
             auto *d = qobject_cast<ConnectionDialog *>(w);
             if (!d) // the login: OK by the keyboard
                 return QTest::keyClick(w, Qt::Key_Return);

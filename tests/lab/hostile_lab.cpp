@@ -53,6 +53,7 @@ void HostileLabTest::forgedReplies_steerNothing()
     };
     TestSupport::UrlCatcher catcher;
     QDesktopServices::setUrlHandler(QStringLiteral("http"), &catcher, "open");
+    const auto unset = qScopeGuard([] { QDesktopServices::unsetUrlHandler("http"); });
     auto openInBrowser = [&] {
         window.findChild<DeviceTableView *>()->setCurrentIndex(cell(DeviceModel::ColumnIpAddress));
         QMetaObject::invokeMethod(&window, "launchBrowser");

@@ -325,18 +325,27 @@ private slots:
                       pass = QStringLiteral("p\u00e4ssw\u00f6rd");
         LoginData::save({ A, user, pass });
         QCOMPARE(LoginData::load(A), Texts({ A, user, pass }));
+        // The file as both Qt 5 and Qt 6 builds write and read it, so a login moves between them.
+        QFile file(settings.path() + "/Korvex/Quorvel Device Finder.conf");
+        const QByteArray line = "0A%3A00%3A00%3A00%3A00%3A01=";
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.readAll().contains(
+            QByteArray("\n" + line + LoginData::encode({ A, user, pass }).toLatin1() + "\n")));
+        file.close();
+        auto store = [&](const QByteArray &value) {
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("[LoginData]\n" + line + value + "\n");
+            file.close();
+        };
         QVERIFY(!hasLoginData(A.toLower()) && LoginData::load(A.toLower()).isEmpty());
         LoginData::save({ A, "", "" });
         QCOMPARE(LoginData::load(A), Texts({ A, "", "" }));
         LoginData::save({ A, "admin", "pa|ss" }); // saved, but never a valid record
         QVERIFY(hasLoginData(A) && LoginData::load(A).isEmpty());
         // "0A:1B:2C:3D:4E:5F|J\xfcrgen|p\xe4ssw\xf6rd" as another zlib compressed it
-        QSettings store(
-            QSettings::NativeFormat, QSettings::UserScope, "Korvex", "Quorvel Device Finder");
-        store.setValue(
-            "LoginData/" + A, "AAAAIXicM3C0MnSyMnK2MnaxMnG1MnWr8fpTlJ6aV1PwpLi4/FtRCgCnKQxO");
+        store("AAAAIXicM3C0MnSyMnK2MnaxMnG1MnWr8fpTlJ6aV1PwpLi4/FtRCgCnKQxO");
         QCOMPARE(LoginData::load(A), Texts({ "0A:1B:2C:3D:4E:5F", user, pass }));
-        store.setValue("LoginData/" + A, "AAAACnicIGdhcmJhZ2Uh"); // a damaged stream
+        store("AAAACnicIGdhcmJhZ2Uh"); // a damaged stream
         QVERIFY(LoginData::load(A).isEmpty());
         removeLoginData(A);
         QVERIFY(!hasLoginData(A));

@@ -18,9 +18,6 @@ public:
     [[nodiscard]] bool start(int timeoutMs = 15000);
     QString errorText() const { return error; }
 
-protected:
-    void setupChildProcess() override;
-
 private:
     QStringList arguments;
     QString error;
