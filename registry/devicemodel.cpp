@@ -184,7 +184,9 @@ void DeviceModel::updateRow(const QByteArray &datagram)
             failed ? 0 : payloadText(datagram, ProductType).toInt(nullptr, 10), ProductTypeRole);
     } else {
         using namespace Datagram::NetworkConfig;
-        macCell->setData(datagram, RawConfigRole);
+        // Anything a reply carries behind its configuration is never read:
+        // a row keeps no more than a real reply's 329 bytes.
+        macCell->setData(datagram.left(Datagram::Header::Size + Size), RawConfigRole);
         const QString hostname = failed ? NotAvailable : payloadText(datagram, Hostname);
         const QString ipAddress = failed ? NotAvailable : payloadText(datagram, IpAddress);
         items[ColumnHostname]->setText(hostname);
