@@ -13,7 +13,7 @@
 
 #include <algorithm>
 
-#ifdef Q_OS_LINUX
+#ifdef Q_OS_UNIX
 #include <sys/socket.h>
 #endif
 
