@@ -7,6 +7,7 @@
 #include "packettransceiver.h"
 #include "simulatorprocess.h"
 #include "testsupport.h"
+#include "tickgap.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -66,20 +67,9 @@ int main(int argc, char **argv)
     QElapsedTimer clock;
     const qint64 before = residentBytes();
     qint64 peak = before;
-    qint64 lastTick = -1;
-    qint64 longestGap = 0;
     int delivered = 0;
     qint64 lastDelivery = 0;
-    QTimer tick;
-    tick.setTimerType(Qt::PreciseTimer);
-    tick.setInterval(TickMs);
-    QObject::connect(&tick, &QTimer::timeout, [&] {
-        const qint64 now = clock.elapsed();
-        if (lastTick >= 0)
-            longestGap = qMax(longestGap, now - lastTick);
-        lastTick = now;
-        peak = qMax(peak, residentBytes());
-    });
+    TickGap tick(TickMs, [&] { peak = qMax(peak, residentBytes()); });
     QObject::connect(transceiver, &PacketTransceiver::replyReceived, [&] {
         ++delivered;
         lastDelivery = clock.elapsed();
@@ -99,9 +89,9 @@ int main(int argc, char **argv)
 
     std::printf(
         "flood of %d forged replies from distinct MACs, %d bytes each\n", Forged, ForgedBytes);
-    std::printf("  handed on %d, rows %d, in %.1f s\n", delivered, window.findChild<DeviceModel *>()->rowCount(),
-        double(lastDelivery) / 1000);
+    std::printf("  handed on %d, rows %d, in %.1f s\n", delivered,
+        window.findChild<DeviceModel *>()->rowCount(), double(lastDelivery) / 1000);
     std::printf("  max RSS growth %.1f MB (from %.1f MB), longest tick gap %lld ms\n",
-        double(peak - before) / 1e6, double(before) / 1e6, longestGap);
+        double(peak - before) / 1e6, double(before) / 1e6, tick.longestMs());
     return 0;
 }

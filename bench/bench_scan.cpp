@@ -9,6 +9,7 @@
 #include "packettransceiver.h"
 #include "simulatorprocess.h"
 #include "testsupport.h"
+#include "tickgap.h"
 
 #include <QAction>
 #include <QApplication>
@@ -58,16 +59,7 @@ Round runRound(MainWindow &window)
     DeviceModel *model = tester.deviceModel();
     QElapsedTimer clock;
     Round round;
-    qint64 lastTick = -1;
-    QTimer tick;
-    tick.setTimerType(Qt::PreciseTimer);
-    tick.setInterval(TickMs);
-    QObject::connect(&tick, &QTimer::timeout, [&] {
-        const qint64 now = clock.elapsed();
-        if (lastTick >= 0)
-            round.longestTickGapMs = qMax(round.longestTickGapMs, now - lastTick);
-        lastTick = now;
-    });
+    TickGap tick(TickMs);
     const QMetaObject::Connection inserted = QObject::connect(
         model, &QAbstractItemModel::rowsInserted, [&] { round.lastRowMs = clock.elapsed(); });
     const QMetaObject::Connection delivered = QObject::connect(
@@ -83,6 +75,7 @@ Round runRound(MainWindow &window)
     round.scanCallMs = clock.elapsed();
     tick.start();
     loop.exec();
+    round.longestTickGapMs = tick.longestMs();
     QObject::disconnect(inserted);
     QObject::disconnect(delivered);
 

@@ -298,7 +298,8 @@ void PacketTransceiver::readWaitingDatagrams()
     // between two deliveries. One plain call a datagram; the socket is
     // non-blocking.
     for (;;) {
-        const ssize_t read = ::recv(int(receiveDescriptor), readBuffer.data(), size_t(readBuffer.size()), 0);
+        const ssize_t read
+            = ::recv(int(receiveDescriptor), readBuffer.data(), size_t(readBuffer.size()), 0);
         if (read < 0)
             return; // nothing waiting, or an error the reader thread will meet
         queueDatagram(QByteArray(readBuffer.constData(), int(read)));
