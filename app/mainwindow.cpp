@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 
 #include "datagram.h"
+#include "devicefiltermodel.h"
 #include "devicemodel.h"
 #include "devicesteps.h"
 #include "devicetableview.h"
@@ -9,19 +10,27 @@
 #include "platform.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QContextMenuEvent>
 #include <QDesktopServices>
 #include <QFontMetrics>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QInputDialog>
 #include <QKeySequence>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
 #include <QMenu>
 #include <QMessageBox>
 #include <QSet>
+#include <QShortcut>
+#include <QSizePolicy>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -44,7 +53,11 @@ MainWindow::MainWindow(PacketTransceiver *packetTransceiver, QWidget *parent)
 
     deviceModel = new DeviceModel(this);
     deviceView = new DeviceTableView(this);
-    deviceView->setModel(deviceModel);
+    // The view sorts and filters only what it shows; the rows stay in deviceModel.
+    filterModel = new DeviceFilterModel(this);
+    filterModel->setSourceModel(deviceModel);
+    deviceView->setModel(filterModel);
+    deviceView->setAccessibleName(tr("Devices"));
     // These widths suit small fonts; a larger one widens a column until its
     // header and its widest text show whole: the longest host name (24
     // characters) and an IP address, both with the conflict mark beside them,
@@ -83,6 +96,7 @@ MainWindow::MainWindow(PacketTransceiver *packetTransceiver, QWidget *parent)
     contextMenu->addAction(editAct);
     contextMenu->addAction(webAct);
     contextMenu->addSeparator();
+    contextMenu->addAction(copyAct);
     contextMenu->addAction(exportAct);
     contextMenu->addSeparator();
     contextMenu->addAction(deletePasswordAct);
@@ -92,11 +106,21 @@ MainWindow::MainWindow(PacketTransceiver *packetTransceiver, QWidget *parent)
     toolBar->addAction(scanAct);
     toolBar->addAction(editAct);
     toolBar->addAction(aboutAct);
+    auto *spacer = new QWidget;
+    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    toolBar->addWidget(spacer);
+    filterEdit = new QLineEdit;
+    filterEdit->setClearButtonEnabled(true);
+    filterEdit->setMaximumWidth(filterEdit->fontMetrics().averageCharWidth() * 30);
+    toolBar->addWidget(filterEdit);
 
     setActionTexts();
 
     addToolBar(toolBar);
     setStatusBar(new QStatusBar(this));
+    statusLabel = new QLabel;
+    // Stretched, so the actions' status tips still show over it for a while.
+    statusBar()->addWidget(statusLabel, 1);
     setMinimumWidth(890 + widening);
 
     checkTimer = new QTimer(this);
@@ -104,6 +128,34 @@ MainWindow::MainWindow(PacketTransceiver *packetTransceiver, QWidget *parent)
     checkTimer->setSingleShot(true);
 
     updateActions();
+    // A scan inserts a row per reply: the counts follow once the replies waiting are in.
+    statusTimer = new QTimer(this);
+    statusTimer->setSingleShot(true);
+    statusTimer->setInterval(0);
+    connect(statusTimer, &QTimer::timeout, this, &MainWindow::updateStatusSummary);
+    const auto countsChanged = [this] {
+        if (!statusTimer->isActive())
+            statusTimer->start();
+    };
+    for (const QAbstractItemModel *model : { static_cast<QAbstractItemModel *>(deviceModel),
+             static_cast<QAbstractItemModel *>(filterModel) }) {
+        connect(model, &QAbstractItemModel::rowsInserted, this, countsChanged);
+        connect(model, &QAbstractItemModel::rowsRemoved, this, countsChanged);
+        connect(model, &QAbstractItemModel::modelReset, this, countsChanged);
+    }
+    updateStatusSummary();
+    connect(filterEdit, &QLineEdit::textChanged, this, [this](const QString &text) {
+        filterModel->setFilterText(text);
+        updateStatusSummary();
+    });
+    // Escape in the filter: every row again, and back to the table.
+    connect(new QShortcut(
+                QKeySequence(Qt::Key_Escape), filterEdit, nullptr, nullptr, Qt::WidgetShortcut),
+        &QShortcut::activated, this, [this] {
+            filterEdit->clear();
+            deviceView->setFocus(Qt::ShortcutFocusReason);
+        });
+    deviceView->setFocus();
 
     DeviceSteps::connectModel(transceiver, deviceModel);
     connect(transceiver, &PacketTransceiver::warningMessage, this, &MainWindow::onTranscvrWarning);
@@ -140,6 +192,19 @@ void MainWindow::createActions()
 
     deletePasswordAct = new QAction(QIcon(QStringLiteral(":/trash")), QString(), this);
     connect(deletePasswordAct, &QAction::triggered, this, &MainWindow::deleteStoredPassword);
+
+    filterAct = new QAction(this);
+    connect(filterAct, &QAction::triggered, this, [this] {
+        filterEdit->setFocus(Qt::ShortcutFocusReason);
+        filterEdit->selectAll();
+    });
+    addAction(filterAct);
+
+    // Only while the table has the focus: in the filter field Ctrl+C copies its text.
+    copyAct = new QAction(this);
+    copyAct->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    connect(copyAct, &QAction::triggered, this, &MainWindow::copySelectedRows);
+    deviceView->addAction(copyAct);
 
     // Not in the tool bar, so the window itself carries their shortcuts.
     addAction(webAct);
@@ -179,12 +244,23 @@ void MainWindow::setActionTexts()
     deletePasswordAct->setStatusTip(tr("Delete locally stored password for selected connections"));
     deletePasswordAct->setToolTip(
         tr("Delete locally stored password for selected connections") + QStringLiteral(" [Del]."));
+
+    filterAct->setShortcut(QKeySequence(tr("Ctrl+F")));
+    filterEdit->setPlaceholderText(tr("Filter (Ctrl+F)"));
+    filterEdit->setAccessibleName(tr("Filter devices"));
+    filterEdit->setToolTip(tr("Show only the devices with this text in a column or a mark"));
+    // The clear button shows an icon alone.
+    for (QToolButton *button : filterEdit->findChildren<QToolButton *>())
+        button->setAccessibleName(tr("Clear filter"));
+
+    copyAct->setText(tr("Copy"));
+    copyAct->setShortcut(QKeySequence(tr("Ctrl+C")));
+    copyAct->setStatusTip(tr("Copy the selected devices as text for a spreadsheet or a ticket"));
 }
 
 void MainWindow::updateActions()
 {
-    const QModelIndexList rows
-        = deviceView->selectionModel()->selectedRows(DeviceModel::ColumnIpAddress);
+    const QModelIndexList rows = selectedDevices(DeviceModel::ColumnIpAddress);
     int count = rows.count();
     const bool single = count == 1;
     bool editEnabled = single;
@@ -209,6 +285,38 @@ void MainWindow::updateActions()
     webAct->setEnabled(webEnabled);
     exportAct->setEnabled(count != 0);
     deletePasswordAct->setEnabled(deleteEnabled);
+    copyAct->setEnabled(!rows.isEmpty());
+}
+
+QModelIndex MainWindow::deviceIndex(const QModelIndex &viewIndex, int column) const
+{
+    if (viewIndex.model() != filterModel)
+        return QModelIndex();
+    return filterModel->mapToSource(viewIndex).siblingAtColumn(column);
+}
+
+QModelIndexList MainWindow::selectedDevices(int column) const
+{
+    QModelIndexList cells;
+    for (const QModelIndex &row : deviceView->selectionModel()->selectedRows())
+        cells << deviceIndex(row, column);
+    return cells;
+}
+
+void MainWindow::copySelectedRows()
+{
+    if (deviceView->selectionModel()->hasSelection())
+        QGuiApplication::clipboard()->setText(deviceView->selectedRowsText());
+}
+
+void MainWindow::updateStatusSummary()
+{
+    const int devices = deviceModel->rowCount();
+    QString text
+        = devices == 1 ? tr("1 device") : tr("%1 devices").arg(QLocale().toString(devices));
+    if (!filterModel->filterText().isEmpty())
+        text += tr(", %1 shown").arg(QLocale().toString(filterModel->rowCount()));
+    statusLabel->setText(text);
 }
 
 void MainWindow::deviceViewPopup(QContextMenuEvent *event)
@@ -218,10 +326,12 @@ void MainWindow::deviceViewPopup(QContextMenuEvent *event)
 
 void MainWindow::launchBrowser()
 {
+    const QModelIndexList selected = selectedDevices(DeviceModel::ColumnIpAddress);
+    if (selected.size() != 1)
+        return;
     // The text is the device's word: pasted into a URL, "1@evil.example" would
     // send the user to another host.
-    const QString host
-        = Datagram::canonicalIpv4(deviceView->currentRowText(DeviceModel::ColumnIpAddress));
+    const QString host = Datagram::canonicalIpv4(selected.first().data().toString());
     if (host.isNull())
         return;
     QUrl url;
@@ -240,8 +350,7 @@ void MainWindow::deleteStoredPassword()
     if (answer != QMessageBox::Ok)
         return;
 
-    const QModelIndexList rows
-        = deviceView->selectionModel()->selectedRows(DeviceModel::ColumnMacAddress);
+    const QModelIndexList rows = selectedDevices(DeviceModel::ColumnMacAddress);
     for (const QModelIndex &macIndex : rows) {
         const QString macAddress = macIndex.data().toString();
         if (hasLoginData(macAddress))

@@ -5,12 +5,15 @@
 #include <QStringList>
 #include <QUrl>
 
+class DeviceFilterModel;
 class DeviceModel;
 class DeviceTableView;
 class PacketTransceiver;
 class QAction;
 class QContextMenuEvent;
 class QFrame;
+class QLabel;
+class QLineEdit;
 class QMenu;
 class QTextBrowser;
 class QTimer;
@@ -42,6 +45,7 @@ private slots:
     void updateActions();
     void onTranscvrWarning(QString title, QString msg);
     void onAppTextBrowserAnchorClicked(QUrl url);
+    void copySelectedRows();
 
 private:
     void createActions();
@@ -49,6 +53,12 @@ private:
     void showAboutDialog(QString text, QStringList products);
     QTextBrowser *createAppTextBrowser(QString text, QStringList products);
     QStringList loadLoginData(QString macAddress);
+    void updateStatusSummary();
+    // The device model's cell at `column` in the row of a cell of the view;
+    // every command finds its device through here.
+    QModelIndex deviceIndex(const QModelIndex &viewIndex, int column) const;
+    // The device model's cells at `column` of the selected rows, in selection order.
+    QModelIndexList selectedDevices(int column) const;
 
     QFrame *centralFrame = nullptr;
     DeviceTableView *deviceView = nullptr;
@@ -63,6 +73,12 @@ private:
     QAction *deletePasswordAct = nullptr;
     PacketTransceiver *transceiver = nullptr;
     QTimer *checkTimer = nullptr;
+    DeviceFilterModel *filterModel = nullptr;
+    QLineEdit *filterEdit = nullptr;
+    QAction *filterAct = nullptr;
+    QAction *copyAct = nullptr;
+    QLabel *statusLabel = nullptr;
+    QTimer *statusTimer = nullptr;
 
     // The scan benchmark reaches the members through a MainWindowTester of its own.
     friend class MainWindowTester;

@@ -70,7 +70,13 @@ struct Finder
         if (host)
             reply(DeviceReplies::networkConfig(macOf(n), status, host, ip, dhcp, version));
     }
-    QModelIndex cell(int n, int c) const { return model->index(model->findRow(macOf(n)), c); }
+    QLineEdit *filter = window.findChild<QLineEdit *>();
+    // As the view shows it: invalid while filtered out.
+    QModelIndex cell(int n, int c) const
+    {
+        return static_cast<QAbstractProxyModel *>(view->model())
+            ->mapFromSource(model->index(model->findRow(macOf(n)), c));
+    }
     QString status() const { return cell(42, DeviceModel::ColumnStatus).data().toString(); }
     // Double-clicks the device, types a host name and an IP address, applies
     // and logs in as admin/s3cret when asked. True when asked.
@@ -201,20 +207,26 @@ private slots:
 
     void selection_commandsAndExport_data()
     {
-        QTest::addColumn<QString>("rows");
-        // The context menu's Edit, Open in browser, Export and Delete, "-" where disabled.
+        QTest::addColumn<QString>("rows"); // "all": Ctrl+A once the filter is typed
+        QTest::addColumn<QString>("filter");
+        // The context menu's Edit, Open in browser, Copy, Export and Delete, "-" where disabled.
         QTest::addColumn<QString>("enabled");
         QTest::addColumn<QStringList>("exported"); // Host>connection name, in the order written
+        QTest::addColumn<QString>("counts"); // the status bar
         // clang-format off
-        QTest::newRow("nothing") << "" << "----" << QStringList();
-        QTest::newRow("static device with stored login") << "11" << "EOED" << QStringList { "192.0.2.11>H" };
-        QTest::newRow("QuorvelNET") << "19" << "EO--" << QStringList();
-        QTest::newRow("other Quorvel names") << "18" << "EOE-" << QStringList();
-        QTest::newRow("empty device name") << "20" << "----" << QStringList { "192.0.2.10>gate" };
-        QTest::newRow("no network configuration yet") << "17" << "----" << QStringList();
-        QTest::newRow("two rows") << "11,14" << "--E-" << QStringList { "192.0.2.11>H", "192.0.2.14>H2" };
-        QTest::newRow("many rows") << "14,11,16,13,17,12,18,19,15" << "--E-"
-            << QStringList { "192.0.2.14>H", "192.0.2.11>H2", "192.0.2.13>h", "H>H3", "N/A>N/A" };
+        QTest::newRow("nothing") << "" << "" << "-----" << QStringList() << "10 devices";
+        QTest::newRow("static device with stored login") << "11" << "" << "EOCED" << QStringList { "192.0.2.11>H" } << "10 devices";
+        QTest::newRow("QuorvelNET") << "19" << "" << "EOC--" << QStringList() << "10 devices";
+        QTest::newRow("other Quorvel names") << "18" << "" << "EOCE-" << QStringList() << "10 devices";
+        QTest::newRow("empty device name") << "20" << "" << "--C--" << QStringList { "192.0.2.10>gate" } << "10 devices";
+        QTest::newRow("no network configuration yet") << "17" << "" << "--C--" << QStringList() << "10 devices";
+        QTest::newRow("two rows") << "11,14" << "" << "--CE-" << QStringList { "192.0.2.11>H", "192.0.2.14>H2" } << "10 devices";
+        QTest::newRow("many rows") << "14,11,16,13,17,12,18,19,15" << "" << "--CE-"
+            << QStringList { "192.0.2.14>H", "192.0.2.11>H2", "192.0.2.13>h", "H>H3", "N/A>N/A" } << "10 devices";
+        QTest::newRow("a selected row filtered out") << "11,14" << "0:14" << "EOCED" << QStringList { "192.0.2.14>H" } << "10 devices, 1 shown";
+        QTest::newRow("all of a MAC fragment") << "all" << "00:13" << "EOCE-" << QStringList { "192.0.2.13>h" } << "10 devices, 1 shown";
+        QTest::newRow("all with a mark") << "all" << "ip CONFLICT" << "--CE-" << QStringList { "192.0.2.10>gate" } << "10 devices, 4 shown";
+        QTest::newRow("none shown") << "all" << "zzz" << "-----" << QStringList() << "10 devices, 0 shown";
         // clang-format on
     }
 
@@ -238,6 +250,12 @@ private slots:
         for (const QString &n : rows.split(',', Qt::SkipEmptyParts))
             f.view->selectionModel()->select(
                 f.cell(n.toInt(), 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        QFETCH(QString, filter);
+        QTest::keyClicks(f.filter, filter);
+        if (rows == "all")
+            QTest::keyClick(f.view, Qt::Key_A, Qt::ControlModifier);
+        QFETCH(QString, counts); // once the window has counted
+        QTRY_COMPARE(f.window.statusBar()->findChild<QLabel *>()->text(), counts);
         QString shown;
         for (const QAction *a : f.window.findChild<QMenu *>()->actions())
             shown += a->isSeparator() ? QString() : a->isEnabled() ? a->text().left(1) : "-";
