@@ -128,21 +128,27 @@ MainWindow::MainWindow(PacketTransceiver *packetTransceiver, QWidget *parent)
     checkTimer->setSingleShot(true);
 
     updateActions();
-    // A scan inserts a row per reply: the counts follow once the replies waiting are in.
-    statusTimer = new QTimer(this);
-    statusTimer->setSingleShot(true);
-    statusTimer->setInterval(0);
-    connect(statusTimer, &QTimer::timeout, this, &MainWindow::updateStatusSummary);
-    const auto countsChanged = [this] {
-        if (!statusTimer->isActive())
-            statusTimer->start();
+    // A scan changes the table once a reply: the counts, and the commands of
+    // a selected row that a reply completes, follow once the replies waiting
+    // are in.
+    refreshTimer = new QTimer(this);
+    refreshTimer->setSingleShot(true);
+    refreshTimer->setInterval(0);
+    connect(refreshTimer, &QTimer::timeout, this, [this] {
+        updateActions();
+        updateStatusSummary();
+    });
+    const auto tableChanged = [this] {
+        if (!refreshTimer->isActive())
+            refreshTimer->start();
     };
     for (const QAbstractItemModel *model : { static_cast<QAbstractItemModel *>(deviceModel),
              static_cast<QAbstractItemModel *>(filterModel) }) {
-        connect(model, &QAbstractItemModel::rowsInserted, this, countsChanged);
-        connect(model, &QAbstractItemModel::rowsRemoved, this, countsChanged);
-        connect(model, &QAbstractItemModel::modelReset, this, countsChanged);
+        connect(model, &QAbstractItemModel::rowsInserted, this, tableChanged);
+        connect(model, &QAbstractItemModel::rowsRemoved, this, tableChanged);
+        connect(model, &QAbstractItemModel::modelReset, this, tableChanged);
     }
+    connect(deviceModel, &QAbstractItemModel::dataChanged, this, tableChanged);
     updateStatusSummary();
     connect(filterEdit, &QLineEdit::textChanged, this, [this](const QString &text) {
         filterModel->setFilterText(text);
@@ -277,7 +283,10 @@ void MainWindow::updateActions()
         } else if (name.startsWith(QLatin1String("QuorvelNET"))) {
             --count;
         }
-        if (!hasLoginData(ipIndex.siblingAtColumn(DeviceModel::ColumnMacAddress).data().toString()))
+        // Only a single row can enable it: Ctrl+A on thousands of rows reads no store.
+        if (single
+            && !hasLoginData(
+                ipIndex.siblingAtColumn(DeviceModel::ColumnMacAddress).data().toString()))
             deleteEnabled = false;
     }
 

@@ -78,7 +78,7 @@ private:
     QAction *filterAct = nullptr;
     QAction *copyAct = nullptr;
     QLabel *statusLabel = nullptr;
-    QTimer *statusTimer = nullptr;
+    QTimer *refreshTimer = nullptr;
 
     // The scan benchmark reaches the members through a MainWindowTester of its own.
     friend class MainWindowTester;

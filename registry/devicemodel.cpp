@@ -156,13 +156,15 @@ void DeviceModel::updateRow(const QByteArray &datagram)
     const QString mac = Datagram::srcMacAddr(datagram);
 
     QStandardItem *macCell = firstInRowOrder(macIndex, caseInsensitiveKey(mac));
+    const bool known = macCell;
     int row;
     QList<QStandardItem *> items;
-    if (macCell) {
+    if (known) {
+        // Changed in place: a filtering or sorting view above re-files a
+        // removed and re-inserted row at a cost that grows with the table.
         row = rowOf(devices.at(macCell));
-        movingRow = true;
-        items = takeRow(row);
-        movingRow = false;
+        for (int column = 0; column < ColumnCount; ++column)
+            items.append(item(row, column));
     } else {
         row = rowCount();
         for (int column = 0; column < ColumnCount; ++column)
@@ -191,20 +193,19 @@ void DeviceModel::updateRow(const QByteArray &datagram)
         const QString ipAddress = failed ? NotAvailable : payloadText(datagram, IpAddress);
         items[ColumnHostname]->setText(hostname);
         items[ColumnIpAddress]->setText(ipAddress);
-        items[ColumnIpConfig]->setText(failed ? NotAvailable
-                : payloadText(datagram, Dhcp) == QLatin1String("1")
-                ? QStringLiteral("DHCP")
-                : QStringLiteral("static"));
+        items[ColumnIpConfig]->setText(failed                       ? NotAvailable
+                : payloadText(datagram, Dhcp) == QLatin1String("1") ? QStringLiteral("DHCP")
+                                                                    : QStringLiteral("static"));
         indexHostname(macCell, d, hostname);
         indexIpAddress(macCell, d, ipAddress);
     }
     macCell->setText(mac);
     indexMac(macCell, d, mac);
 
-    movingRow = true;
-    insertRow(row, items);
-    movingRow = false;
-    d.row = row;
+    if (!known) {
+        insertRow(row, items);
+        d.row = row;
+    }
 
     if (failed) {
         setStatus(mac, RequestFailed());
@@ -436,7 +437,7 @@ DeviceModel::Device &DeviceModel::device(QStandardItem *macCell)
 
 void DeviceModel::forgetRows(const QModelIndex &parent, int first, int last)
 {
-    if (movingRow || parent.isValid())
+    if (parent.isValid())
         return;
     if (first == 0 && last == rowCount() - 1) {
         forgetAll();

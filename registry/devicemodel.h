@@ -128,7 +128,6 @@ private:
     QTimer *timeoutTimer;
 
     const DeviceClock *clock;
-    bool movingRow = false;
     quint64 nextSerial = 1;
     std::unordered_map<QStandardItem *, Device> devices;
     QMultiHash<QString, QStandardItem *> macIndex; // case-folded MAC text

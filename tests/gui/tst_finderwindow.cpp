@@ -1,5 +1,6 @@
 #include "connectiondialog.h"
 #include "connectionexport.h"
+#include "devicefiltermodel.h"
 #include "devicemodel.h"
 #include "devicereplies.h"
 #include "logindata.h"
@@ -74,8 +75,8 @@ struct Finder
     // As the view shows it: invalid while filtered out.
     QModelIndex cell(int n, int c) const
     {
-        return static_cast<QAbstractProxyModel *>(view->model())
-            ->mapFromSource(model->index(model->findRow(macOf(n)), c));
+        return window.findChild<DeviceFilterModel *>()->mapFromSource(
+            model->index(model->findRow(macOf(n)), c));
     }
     QString status() const { return cell(42, DeviceModel::ColumnStatus).data().toString(); }
     // Double-clicks the device, types a host name and an IP address, applies

@@ -1,4 +1,5 @@
 #include "connectiondialog.h"
+#include "devicefiltermodel.h"
 #include "devicemodel.h"
 #include "devicetableview.h"
 #include "logindata.h"
@@ -8,7 +9,6 @@
 #include "testmain.h"
 #include "testsupport.h"
 
-#include <QAbstractProxyModel>
 #include <QDesktopServices>
 #include <QLineEdit>
 #include <QPushButton>
@@ -46,9 +46,8 @@ void HostileLabTest::forgedReplies_steerNothing()
     MainWindow window;
     auto *model = window.findChild<DeviceModel *>();
     auto cell = [&](int column) { return model->index(model->findRow(mac), column); };
-    auto *view = window.findChild<DeviceTableView *>();
     auto shown = [&](int column) {
-        return static_cast<QAbstractProxyModel *>(view->model())->mapFromSource(cell(column));
+        return window.findChild<DeviceFilterModel *>()->mapFromSource(cell(column));
     };
     auto scanned = [&] {
         QMetaObject::invokeMethod(&window, "scan");
@@ -60,7 +59,7 @@ void HostileLabTest::forgedReplies_steerNothing()
     QDesktopServices::setUrlHandler(QStringLiteral("http"), &catcher, "open");
     const auto unset = qScopeGuard([] { QDesktopServices::unsetUrlHandler("http"); });
     auto openInBrowser = [&] {
-        view->setCurrentIndex(shown(DeviceModel::ColumnIpAddress));
+        window.findChild<DeviceTableView *>()->setCurrentIndex(shown(DeviceModel::ColumnIpAddress));
         QMetaObject::invokeMethod(&window, "launchBrowser");
     };
 
