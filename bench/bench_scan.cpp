@@ -4,37 +4,14 @@
 // gets under Linux's default limit: replies delivered, rows complete, the time
 // from the key press to the last row and the longest wait of a 5 ms timer after
 // the scan's own pause. Runs only inside scripts/netlab (exit 77 elsewhere).
-#include "devicemodel.h"
-#include "mainwindow.h"
-#include "packettransceiver.h"
+#include "scanround.h"
 #include "simulatorprocess.h"
 #include "testsupport.h"
-#include "tickgap.h"
 
-#include <QAction>
 #include <QApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFile>
-#include <QTimer>
 
 #include <cstdio>
-
-// The window lets this class reach its members; the benchmark needs four.
-class MainWindowTester
-{
-public:
-    explicit MainWindowTester(MainWindow &window)
-        : window(window)
-    { }
-    DeviceModel *deviceModel() const { return window.deviceModel; }
-    QAction *scanAct() const { return window.scanAct; }
-    QTimer *checkTimer() const { return window.checkTimer; }
-    PacketTransceiver *transceiver() const { return window.transceiver; }
-
-private:
-    MainWindow &window;
-};
 
 namespace {
 
@@ -43,50 +20,6 @@ namespace {
 constexpr int OrdinaryUserLimit = 212992;
 constexpr int RepliesPerMs = 10;
 constexpr int TickMs = 5;
-
-struct Round
-{
-    int delivered = 0;
-    int complete = 0;
-    qint64 scanCallMs = 0;
-    qint64 lastRowMs = 0;
-    qint64 longestTickGapMs = 0;
-};
-
-Round runRound(MainWindow &window)
-{
-    MainWindowTester tester(window);
-    DeviceModel *model = tester.deviceModel();
-    QElapsedTimer clock;
-    Round round;
-    TickGap tick(TickMs);
-    // After the model's own connection: the reply is in the table. A known
-    // device's row changes in place, so row insertions alone miss the last replies.
-    const QMetaObject::Connection delivered
-        = QObject::connect(tester.transceiver(), &PacketTransceiver::replyReceived, [&] {
-              ++round.delivered;
-              round.lastRowMs = clock.elapsed();
-          });
-
-    QEventLoop loop;
-    // The check runs 3 s after the scan and marks what is still incomplete.
-    QObject::connect(tester.checkTimer(), &QTimer::timeout, &loop,
-        [&loop] { QTimer::singleShot(200, &loop, &QEventLoop::quit); });
-    QTimer::singleShot(60000, &loop, &QEventLoop::quit);
-    clock.start();
-    tester.scanAct()->trigger();
-    round.scanCallMs = clock.elapsed();
-    tick.start();
-    loop.exec();
-    round.longestTickGapMs = tick.longestMs();
-    QObject::disconnect(delivered);
-
-    for (int row = 0; row < model->rowCount(); ++row) {
-        round.complete += model->index(row, DeviceModel::ColumnStatus).data().toString()
-            == QLatin1String("Device available");
-    }
-    return round;
-}
 
 } // namespace
 
@@ -120,7 +53,7 @@ int main(int argc, char **argv)
                 MainWindow window;
                 window.show();
                 MainWindowTester(window).transceiver()->setReceiveBufferLimitForTesting(limit);
-                const Round round = runRound(window);
+                const ScanRound round = runScanRound(window, TickMs);
                 std::printf("%7d %-12s %-14s %10d %9d %12lld %17lld %19lld\n", devices,
                     spreadMs ? "10 per ms" : "one burst", limit ? "ordinary user" : "root",
                     round.delivered, round.complete, round.scanCallMs, round.lastRowMs,

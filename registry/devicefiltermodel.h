@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QMetaObject>
 #include <QSortFilterProxyModel>
 #include <QString>
+#include <QVector>
 
 // What the device table shows of the device model: the rows that contain the
 // filter text, sorted as the user asks. Rows stay in the device model; this
@@ -13,9 +15,11 @@ class DeviceFilterModel final : public QSortFilterProxyModel
 public:
     explicit DeviceFilterModel(QObject *parent = nullptr);
 
+    void setSourceModel(QAbstractItemModel *model) override;
+
     QString filterText() const { return text; }
-    // A row stays when the text of one of its cells, or of a cell's mark,
-    // contains `filter`, case ignored. An empty filter shows every row.
+    // A row stays when the text of one of its cells, or of a cell's conflict
+    // mark, contains `filter`, case ignored. An empty filter shows every row.
     void setFilterText(const QString &filter);
 
 protected:
@@ -23,4 +27,10 @@ protected:
 
 private:
     QString text;
+    QString foldedText;
+    // Per source row, the texts a filter searches, case-folded; null until a
+    // filter first asks. Reading every cell of 10,000 rows anew at each
+    // keystroke takes most of the time a keystroke may.
+    mutable QVector<QString> searchTexts;
+    QVector<QMetaObject::Connection> sourceConnections;
 };
