@@ -285,6 +285,59 @@ private slots:
             n ? (expected + "</export>\n").toUtf8() : QByteArray());
     }
 
+    // ---- the filter: rows as they come and change, keys, copied text, names for a screen reader
+
+    void filter_typedKeptCopiedAndNamed()
+    {
+        Finder f;
+        f.window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&f.window)); // for the shortcuts
+        const auto counts = [&] { return f.window.statusBar()->findChild<QLabel *>()->text(); };
+        f.add(1, "Cinaboard-M4", "hall", "192.0.2.1");
+        f.add(2, "=cmd|' /C calc'!A0\tx", "hall", "192.0.2.2"); // a spreadsheet would run it
+        f.add(3, "Lumaboard", "desk", "192.0.2.3");
+        QTest::keyClick(&f.window, Qt::Key_F, Qt::ControlModifier);
+        QTest::keyClicks(f.filter, "hall");
+        QTest::keyClick(&f.window, Qt::Key_F, Qt::ControlModifier); // again: the text selected
+        QCOMPARE(f.filter->selectedText(), "hall");
+        QTest::keyClicks(f.filter, "CONFLICT"); // the marks of 1 and 2
+        f.add(4, "Lumaboard", "yard", "192.0.2.9");
+        f.add(3, "Lumaboard", "hall", "192.0.2.3"); // now marked too
+        QTRY_COMPARE(counts(), "4 devices, 3 shown");
+
+        for (QWidget *w : f.window.findChildren<QWidget *>()) {
+            if (w->isVisible() && !w->inherits("QTableCornerButton")
+                && (qobject_cast<QAbstractButton *>(w) || qobject_cast<QLineEdit *>(w)))
+                QVERIFY2(
+                    !QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name).isEmpty(),
+                    w->metaObject()->className());
+        }
+        QCOMPARE(QAccessible::queryAccessibleInterface(f.view)->text(QAccessible::Name), "Devices");
+        QCOMPARE(QAccessible::queryAccessibleInterface(f.filter)->text(QAccessible::Name),
+            "Filter devices");
+
+        // Copied as shown: sorted by IP address, the MAC column moved first.
+        f.view->sortByColumn(DeviceModel::ColumnIpAddress, Qt::DescendingOrder);
+        f.view->horizontalHeader()->moveSection(DeviceModel::ColumnMacAddress, 0);
+        f.view->setFocus();
+        for (int n : { 1, 3, 2 }) // rows in the order shown, whatever the order of clicks
+            f.view->selectionModel()->select(
+                f.cell(n, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        QTest::keyClick(f.view, Qt::Key_C, Qt::ControlModifier);
+        const QString row
+            = "02:00:00:00:00:%1\t%2\t1.0\thall\t192.0.2.%1\tstatic\tDevice available\n";
+        QCOMPARE(QGuiApplication::clipboard()->text(),
+            "MAC Address\tDevice name\tFirmware ver.\tHostname\tIP Address\tIP config.\tStatus\n"
+                + row.arg(3).arg("Lumaboard") + row.arg(2).arg("'=cmd|' /C calc'!A0 x")
+                + row.arg(1).arg("Cinaboard-M4"));
+        // Escape in the filter: every row again, and back to the table.
+        QTest::keyClick(&f.window, Qt::Key_F, Qt::ControlModifier);
+        QTest::keyClick(f.filter, Qt::Key_Escape);
+        QCOMPARE(QApplication::focusWidget(), f.view);
+        QCOMPARE(f.view->model()->rowCount(), 4);
+        QTRY_COMPARE(counts(), "4 devices");
+    }
+
     // ---- About box
 
     void aboutBox_contentAndLinks()
