@@ -155,12 +155,12 @@ MainWindow::MainWindow(PacketTransceiver *packetTransceiver, QWidget *parent)
         updateStatusSummary();
     });
     // Escape in the filter: every row again, and back to the table.
-    connect(new QShortcut(
-                QKeySequence(Qt::Key_Escape), filterEdit, nullptr, nullptr, Qt::WidgetShortcut),
-        &QShortcut::activated, this, [this] {
-            filterEdit->clear();
-            deviceView->setFocus(Qt::ShortcutFocusReason);
-        });
+    auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), filterEdit);
+    escape->setContext(Qt::WidgetShortcut);
+    connect(escape, &QShortcut::activated, this, [this] {
+        filterEdit->clear();
+        deviceView->setFocus(Qt::ShortcutFocusReason);
+    });
     deviceView->setFocus();
 
     DeviceSteps::connectModel(transceiver, deviceModel);

@@ -5,7 +5,7 @@
 namespace {
 
 // Between the texts of two cells: no typed filter holds it.
-constexpr QChar CellSeparator(0x1F);
+constexpr QChar CellSeparator(u'\x1f');
 
 } // namespace
 
