@@ -80,6 +80,6 @@ private:
     QLabel *statusLabel = nullptr;
     QTimer *refreshTimer = nullptr;
 
-    // The scan benchmark reaches the members through a MainWindowTester of its own.
+    // The scan benchmarks reach the members through a MainWindowTester of their own.
     friend class MainWindowTester;
 };

@@ -8,6 +8,23 @@
 
 #include <algorithm>
 
+namespace {
+
+// Device texts come from anyone on the LAN: a tab or a line break of theirs
+// must not shift the columns, nor a leading "=" become a spreadsheet formula.
+QString cellText(QString text)
+{
+    for (QChar &c : text) {
+        if (c.category() == QChar::Other_Control)
+            c = QLatin1Char(' ');
+    }
+    if (!text.isEmpty() && QStringLiteral("=+-@").contains(text.front()))
+        text.prepend(QLatin1Char('\''));
+    return text;
+}
+
+} // namespace
+
 DeviceTableView::DeviceTableView(QWidget *parent)
     : QTableView(parent)
 {
@@ -42,23 +59,6 @@ QSize DeviceTableView::sizeHint() const
         horizontalHeader()->sizeHint().height() + rows * verticalHeader()->defaultSectionSize()
             + 2 * frameWidth());
 }
-
-namespace {
-
-// Device texts come from anyone on the LAN: a tab or a line break of theirs
-// must not shift the columns, nor a leading "=" become a spreadsheet formula.
-QString cellText(QString text)
-{
-    for (QChar &c : text) {
-        if (c.category() == QChar::Other_Control)
-            c = QLatin1Char(' ');
-    }
-    if (!text.isEmpty() && QStringLiteral("=+-@").contains(text.front()))
-        text.prepend(QLatin1Char('\''));
-    return text;
-}
-
-} // namespace
 
 QString DeviceTableView::selectedRowsText() const
 {
