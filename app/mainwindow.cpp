@@ -152,6 +152,7 @@ MainWindow::MainWindow(PacketTransceiver *packetTransceiver, QWidget *parent)
     updateStatusSummary();
     connect(filterEdit, &QLineEdit::textChanged, this, [this](const QString &text) {
         filterModel->setFilterText(text);
+        updateActions();
         updateStatusSummary();
     });
     // Escape in the filter: every row again, and back to the table.
