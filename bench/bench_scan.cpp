@@ -7,6 +7,7 @@
 #include "devicemodel.h"
 #include "mainwindow.h"
 #include "packettransceiver.h"
+#include "scancycle.h"
 #include "simulatorprocess.h"
 #include "testsupport.h"
 #include "tickgap.h"
@@ -29,7 +30,7 @@ public:
     { }
     DeviceModel *deviceModel() const { return window.deviceModel; }
     QAction *scanAct() const { return window.scanAct; }
-    QTimer *checkTimer() const { return window.checkTimer; }
+    ScanCycle *scanCycle() const { return window.scanCycle; }
     PacketTransceiver *transceiver() const { return window.transceiver; }
 
 private:
@@ -67,7 +68,7 @@ Round runRound(MainWindow &window)
 
     QEventLoop loop;
     // The check runs 3 s after the scan and marks what is still incomplete.
-    QObject::connect(tester.checkTimer(), &QTimer::timeout, &loop,
+    QObject::connect(tester.scanCycle(), &ScanCycle::checked, &loop,
         [&loop] { QTimer::singleShot(200, &loop, &QEventLoop::quit); });
     QTimer::singleShot(60000, &loop, &QEventLoop::quit);
     clock.start();
