@@ -339,8 +339,10 @@ private slots:
             summary->text().contains("table full: further devices ignored until the next scan"));
         // A device already in the table still completes its row.
         f.reply(DeviceReplies::networkConfig(forged(7), 0, "kept"));
-        QCOMPARE(f.model->index(f.model->findRow(forged(7)), DeviceModel::ColumnHostname).data(),
-            "kept");
+        QCOMPARE(f.model->index(f.model->findRow(forged(7)), DeviceModel::ColumnHostname)
+                     .data()
+                     .toString(),
+            QStringLiteral("kept"));
         f.model->setRowCount(0); // as the next scan starts
         QVERIFY(!summary->text().contains("table full"));
         f.reply(DeviceReplies::deviceInfo(forged(DeviceModel::MaxRows)));

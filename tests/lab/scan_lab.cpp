@@ -137,8 +137,8 @@ void ScanLab::scanOfAPlantThenAnEdit()
     QVERIFY(cli.waitForFinished(15000));
     const QJsonArray listed = QJsonDocument::fromJson(cli.readAllStandardOutput()).array();
     QCOMPARE(listed.size(), 1003);
-    QCOMPARE(std::count_if(listed.begin(), listed.end(),
-                 [](const QJsonValue &d) { return d["status"] == Available; }),
+    QCOMPARE(int(std::count_if(listed.begin(), listed.end(),
+                 [](const QJsonValue &d) { return d["status"] == Available; })),
         1001);
 }
 
