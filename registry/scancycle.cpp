@@ -52,19 +52,19 @@ void ScanCycle::start(int checkMs)
     reaskRounds = 0;
     model->setRowCount(0);
     dropsAtStart = transceiver->droppedCount();
-    transceiver->getDeviceInfo(QString::fromLatin1(Datagram::BroadcastMac));
     broadcast();
     checkTimer->start(checkMs);
     waitForQuiet();
 }
 
-// The first request of the scan itself goes out through getDeviceInfo(), which
-// also opens the scan to a new stray datagram notice; a second round does not.
 void ScanCycle::broadcast()
 {
     const QString everyDevice = QString::fromLatin1(Datagram::BroadcastMac);
+    // Only the scan's first request opens it to a new stray datagram notice.
     if (secondRound)
         transceiver->sendRequest(Datagram::GetDeviceInfo, everyDevice, QByteArray());
+    else
+        transceiver->getDeviceInfo(everyDevice);
     // Replies that come meanwhile are handed on once the event loop runs again.
     transceiver->pause(BroadcastPauseMs);
     transceiver->getNetworkConfig(everyDevice);
