@@ -38,6 +38,8 @@ constexpr qint64 QueuedDatagramOverhead = 64;
 // Replies are handed on in slices of this length, so that the window keeps
 // answering during a burst or a flood.
 constexpr int DeliverySliceMs = 25;
+// A check hands on at once what is read, but for no longer than this.
+constexpr int MaxImmediateDeliveryMs = 250;
 
 QString entryPart(const QString &entry, int part)
 {
@@ -374,8 +376,12 @@ void PacketTransceiver::deliverQueued()
         readWaitingDatagrams();
         count = queuedReplies.size();
     }
-    // Only what is there now: a flood going on must not hold the caller.
-    for (QByteArray datagram; count > 0 && takeQueued(&datagram); --count)
+    // Only what is there now, and for a bounded time: a flood going on must
+    // not hold the caller.
+    QElapsedTimer clock;
+    clock.start();
+    for (QByteArray datagram;
+         count > 0 && !clock.hasExpired(MaxImmediateDeliveryMs) && takeQueued(&datagram); --count)
         deliver(datagram);
 }
 

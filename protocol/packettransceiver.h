@@ -67,8 +67,9 @@ public:
     // for msec without processing events, but reads the replies that come
     // meanwhile, beside the reader thread, into the queue handed on later.
     void pause(int msec);
-    // Hands on at once every reply read so far, without waiting for the
-    // event loop's turn: the check after a scan judges what arrived in time.
+    // Hands on at once every reply read so far (within a quarter second, so
+    // that a flood cannot hold the window), without waiting for the event
+    // loop's turn: the check after a scan judges what arrived in time.
     void deliverQueued();
     // Datagrams lost so far because a buffer was full: the system's receive
     // buffer (where the system tells) or the bound of the queue. Wraps around.
