@@ -94,8 +94,9 @@ void ScanCycle::review()
         const bool info = macCell.data(DeviceModel::ProductTypeRole).isValid();
         const bool config = macCell.data(DeviceModel::RawConfigRole).isValid();
         if (info != config)
-            missing.append({ info ? Datagram::GetNetworkConfig : Datagram::GetDeviceInfo,
-                macCell.data().toString() });
+            missing.append(
+                qMakePair(int(info ? Datagram::GetNetworkConfig : Datagram::GetDeviceInfo),
+                    macCell.data().toString()));
     }
     // Devices whose replies were all lost can only be found by broadcasting again.
     if (!secondRound && (!missing.isEmpty() || transceiver->droppedCount() != dropsAtStart)) {
