@@ -9,6 +9,7 @@
 #include "platform.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDesktopServices>
 #include <QFontMetrics>
@@ -16,9 +17,11 @@
 #include <QIcon>
 #include <QInputDialog>
 #include <QKeySequence>
+#include <QLabel>
+#include <QLocale>
 #include <QMenu>
 #include <QMessageBox>
-#include <QSet>
+#include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -93,10 +96,26 @@ MainWindow::MainWindow(PacketTransceiver *packetTransceiver, QWidget *parent)
     toolBar->addAction(editAct);
     toolBar->addAction(aboutAct);
 
+    // Reached by Tab like any tool bar widget; the label names it for screen readers too.
+    auto *selectorLabel = new QLabel(tr("Network interface"));
+    selectorLabel->setContentsMargins(12, 0, 6, 0);
+    interfaceSelector = new QComboBox;
+    interfaceSelector->setObjectName(QStringLiteral("interfaceSelector"));
+    interfaceSelector->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    interfaceSelector->setAccessibleName(tr("Network interface"));
+    interfaceSelector->setToolTip(tr("Network interface"));
+    selectorLabel->setBuddy(interfaceSelector);
+    toolBar->addWidget(selectorLabel);
+    toolBar->addWidget(interfaceSelector);
+    updateInterfaceSelector();
+
     setActionTexts();
 
     addToolBar(toolBar);
     setStatusBar(new QStatusBar(this));
+    // A widget of its own, so that action status tips still show over it for a moment.
+    statusLabel = new QLabel;
+    statusBar()->addWidget(statusLabel, 1);
     setMinimumWidth(890 + widening);
 
     checkTimer = new QTimer(this);
@@ -113,6 +132,16 @@ MainWindow::MainWindow(PacketTransceiver *packetTransceiver, QWidget *parent)
         &MainWindow::updateActions);
     connect(deviceModel, &QAbstractItemModel::rowsInserted, this, &MainWindow::updateActions);
     connect(checkTimer, &QTimer::timeout, this, &MainWindow::checkDeviceCount);
+    connect(transceiver, &PacketTransceiver::interfacesChanged, this, [this] {
+        updateInterfaceSelector();
+        updateStatusSummary();
+    });
+    connect(interfaceSelector, qOverload<int>(&QComboBox::activated), this, [this](int index) {
+        // Entry 0 is the one in use already.
+        if (index > 0
+            && transceiver->selectInterfaceEntry(interfaceSelector->itemData(index).toString()))
+            scan();
+    });
     // Queued: the box opens once the device's reply has been dealt with.
     connect(deviceModel, &DeviceModel::warningMessage, this, &MainWindow::onTranscvrWarning,
         Qt::QueuedConnection);
@@ -269,8 +298,58 @@ QStringList MainWindow::loadLoginData(QString macAddress)
     return LoginData::load(macAddress);
 }
 
+void MainWindow::updateInterfaceSelector()
+{
+    const QSignalBlocker blocker(interfaceSelector);
+    interfaceSelector->clear();
+    const QStringList entries = transceiver->interfaces();
+    for (const QString &entry : entries)
+        interfaceSelector->addItem(QStringLiteral("%1 (%2)").arg(entry.section(QLatin1Char('|'), 2),
+                                       entry.section(QLatin1Char('|'), 1, 1)),
+            entry);
+    interfaceSelector->setEnabled(!entries.isEmpty());
+}
+
+void MainWindow::updateStatusSummary()
+{
+    const int rows = deviceModel->rowCount();
+    const int incompleteCode = InformationIncomplete().code();
+    int conflicts = 0;
+    int incomplete = 0;
+    for (int row = 0; row < rows; ++row) {
+        // The model marks a conflict by the cell's tool tip.
+        const auto marked = [this, row](int column) {
+            return !deviceModel->index(row, column).data(Qt::ToolTipRole).toString().isEmpty();
+        };
+        if (marked(DeviceModel::ColumnIpAddress) || marked(DeviceModel::ColumnHostname))
+            ++conflicts;
+        if (deviceModel->index(row, DeviceModel::ColumnMacAddress)
+                .data(DeviceModel::StatusCodeRole)
+                .toInt()
+            == incompleteCode)
+            ++incomplete;
+    }
+    const QLocale locale;
+    const QString entry = transceiver->interfaces().value(0);
+    const QString name = entry.section(QLatin1Char('|'), 2);
+    const QString ip = entry.section(QLatin1Char('|'), 1, 1);
+    QString text;
+    if (entry.isEmpty())
+        text = rows == 1 ? tr("1 device, no IPv4 network interface")
+                         : tr("%1 devices, no IPv4 network interface").arg(locale.toString(rows));
+    else
+        text = rows == 1 ? tr("1 device on %1 (%2)").arg(name, ip)
+                         : tr("%1 devices on %2 (%3)").arg(locale.toString(rows), name, ip);
+    if (conflicts > 0)
+        text += tr(", %1 with conflicts").arg(locale.toString(conflicts));
+    if (incomplete > 0)
+        text += tr(", %1 incomplete").arg(locale.toString(incomplete));
+    statusLabel->setText(text);
+}
+
 void MainWindow::scan()
 {
+    transceiver->refreshInterfaces();
     if (!transceiver->bindSocket()) {
         QMessageBox::critical(this, tr("Scan devices"),
             tr("Could not bind socket! Please check if another application instance is already "
@@ -285,18 +364,20 @@ void MainWindow::scan()
 
 void MainWindow::checkDeviceCount()
 {
-    if (deviceModel->rowCount() > 0) {
+    const bool found = deviceModel->rowCount() > 0;
+    if (found)
         DeviceSteps::markIncompleteRows(deviceModel);
+    updateStatusSummary();
+    if (found)
         return;
-    }
 
     const QStringList entries = transceiver->interfaces();
     QStringList names;
     for (const QString &entry : entries)
         names << entry.split(QLatin1Char('|')).value(2);
     // Two addresses of one interface are no choice: the name picks the first.
-    const int interfaceCount = QSet<QString>(names.cbegin(), names.cend()).size();
-    if (!isOlderWindows() && interfaceCount < 2) {
+    names.removeDuplicates();
+    if (!isOlderWindows() && names.size() < 2) {
         QMessageBox::information(this, QStringLiteral("Quorvel Device Finder"),
             tr("No devices found!"), QMessageBox::Ok, QMessageBox::NoButton);
         return;

@@ -9,8 +9,10 @@ class DeviceModel;
 class DeviceTableView;
 class PacketTransceiver;
 class QAction;
+class QComboBox;
 class QContextMenuEvent;
 class QFrame;
+class QLabel;
 class QMenu;
 class QTextBrowser;
 class QTimer;
@@ -49,6 +51,10 @@ private:
     void showAboutDialog(QString text, QStringList products);
     QTextBrowser *createAppTextBrowser(QString text, QStringList products);
     QStringList loadLoginData(QString macAddress);
+    // The interfaces in the tool bar's selector, the one in use current.
+    void updateInterfaceSelector();
+    // The status bar's summary of the last scan.
+    void updateStatusSummary();
 
     QFrame *centralFrame = nullptr;
     DeviceTableView *deviceView = nullptr;
@@ -63,6 +69,8 @@ private:
     QAction *deletePasswordAct = nullptr;
     PacketTransceiver *transceiver = nullptr;
     QTimer *checkTimer = nullptr;
+    QComboBox *interfaceSelector = nullptr;
+    QLabel *statusLabel = nullptr;
 
     // The scan benchmark reaches the members through a MainWindowTester of its own.
     friend class MainWindowTester;
