@@ -115,6 +115,7 @@ MainWindow::MainWindow(PacketTransceiver *packetTransceiver, QWidget *parent)
     setStatusBar(new QStatusBar(this));
     // A widget of its own, so that action status tips still show over it for a moment.
     statusLabel = new QLabel;
+    statusLabel->setObjectName(QStringLiteral("statusLabel"));
     statusBar()->addWidget(statusLabel, 1);
     setMinimumWidth(890 + widening);
 
