@@ -313,6 +313,15 @@ void MainWindow::updateInterfaceSelector()
 
 void MainWindow::updateStatusSummary()
 {
+    const QString entry = transceiver->interfaces().value(0);
+    const QString name = entry.section(QLatin1Char('|'), 2);
+    const QString ip = entry.section(QLatin1Char('|'), 1, 1);
+    // Until the check, the table is still filling.
+    if (checkTimer->isActive()) {
+        statusLabel->setText(entry.isEmpty() ? tr("Scanning, no IPv4 network interface...")
+                                             : tr("Scanning on %1 (%2)...").arg(name, ip));
+        return;
+    }
     const int rows = deviceModel->rowCount();
     const int incompleteCode = InformationIncomplete().code();
     int conflicts = 0;
@@ -331,9 +340,6 @@ void MainWindow::updateStatusSummary()
             ++incomplete;
     }
     const QLocale locale;
-    const QString entry = transceiver->interfaces().value(0);
-    const QString name = entry.section(QLatin1Char('|'), 2);
-    const QString ip = entry.section(QLatin1Char('|'), 1, 1);
     QString text;
     if (entry.isEmpty())
         text = rows == 1 ? tr("1 device, no IPv4 network interface")
@@ -361,6 +367,7 @@ void MainWindow::scan()
 
     DeviceSteps::sendScanRequests(transceiver, deviceModel);
     checkTimer->start();
+    updateStatusSummary();
 }
 
 void MainWindow::checkDeviceCount()

@@ -96,6 +96,7 @@ private slots:
         QCOMPARE(selector->accessibleName(), QStringLiteral("Network interface"));
         TestSupport::whenModalShown(record);
         QTest::keyClick(selector, Qt::Key_Down);
+        QCOMPARE(status->text(), QStringLiteral("Scanning on %1 (10.9.0.1)...").arg(office));
         QTRY_COMPARE_WITH_TIMEOUT(boxes, QStringList { "Scan/Refresh" }, 8000);
         QCOMPARE(choices,
             QStringList(
