@@ -65,9 +65,10 @@ const char Usage[]
       "        A password is never taken from the command line.\n"
       "export  scans and writes the Zet7 connection file FILE for every device that\n"
       "        can be exported, or for the MACs given.\n"
-      "interfaces  lists the network interfaces a scan can use (up, not loopback,\n"
-      "        with an IPv4 address), the one used by default first: name, IPv4\n"
-      "        address and MAC, or a JSON array (--json) with the keys name, ip, mac.\n"
+      "interfaces  lists the network interfaces a scan can use (up or running, not\n"
+      "        loopback, with an IPv4 address), the one used by default first: name,\n"
+      "        IPv4 address and MAC, or a JSON array (--json) with the keys name, ip\n"
+      "        and mac.\n"
       "--interface NAME  sends through that network interface instead of the first\n"
       "        one that interfaces lists.\n"
       "\n"
@@ -372,7 +373,8 @@ int DeviceCli::listInterfaces(const QCommandLineParser &parser)
     }
     if (entries.isEmpty())
         return fail(NoAnswer,
-            QStringLiteral("no usable network interface (up, not loopback, with an IPv4 address)"));
+            QStringLiteral(
+                "no usable network interface (up or running, not loopback, with an IPv4 address)"));
     return Success;
 }
 
