@@ -8,9 +8,11 @@
 #include "logindata.h"
 #include "packettransceiver.h"
 #include "platform.h"
+#include "scancycle.h"
 
 #include <QAction>
 #include <QClipboard>
+#include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDesktopServices>
 #include <QFontMetrics>
@@ -24,8 +26,8 @@
 #include <QLocale>
 #include <QMenu>
 #include <QMessageBox>
-#include <QSet>
 #include <QShortcut>
+#include <QSignalBlocker>
 #include <QSizePolicy>
 #include <QStatusBar>
 #include <QTimer>
@@ -106,6 +108,19 @@ MainWindow::MainWindow(PacketTransceiver *packetTransceiver, QWidget *parent)
     toolBar->addAction(scanAct);
     toolBar->addAction(editAct);
     toolBar->addAction(aboutAct);
+    // Reached by Tab like any tool bar widget; the label names it for screen readers too.
+    auto *selectorLabel = new QLabel(tr("Network interface"));
+    selectorLabel->setContentsMargins(12, 0, 6, 0);
+    interfaceSelector = new QComboBox;
+    interfaceSelector->setObjectName(QStringLiteral("interfaceSelector"));
+    interfaceSelector->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    interfaceSelector->setAccessibleName(tr("Network interface"));
+    interfaceSelector->setToolTip(tr("Network interface"));
+    selectorLabel->setBuddy(interfaceSelector);
+    toolBar->addWidget(selectorLabel);
+    toolBar->addWidget(interfaceSelector);
+    updateInterfaceSelector();
+    // The filter at the far right.
     auto *spacer = new QWidget;
     spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     toolBar->addWidget(spacer);
@@ -118,14 +133,13 @@ MainWindow::MainWindow(PacketTransceiver *packetTransceiver, QWidget *parent)
 
     addToolBar(toolBar);
     setStatusBar(new QStatusBar(this));
-    statusLabel = new QLabel;
-    // Stretched, so the actions' status tips still show over it for a while.
+    // A widget of its own, so that action status tips still show over it for a moment.
+    statusLabel = new QLabel(this);
+    statusLabel->setObjectName(QStringLiteral("statusLabel"));
     statusBar()->addWidget(statusLabel, 1);
     setMinimumWidth(890 + widening);
 
-    checkTimer = new QTimer(this);
-    checkTimer->setInterval(3000);
-    checkTimer->setSingleShot(true);
+    scanCycle = new ScanCycle(transceiver, deviceModel, this);
 
     updateActions();
     // A scan changes the table once a reply: the counts, and the commands of
@@ -171,7 +185,18 @@ MainWindow::MainWindow(PacketTransceiver *packetTransceiver, QWidget *parent)
     connect(deviceView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
         &MainWindow::updateActions);
     connect(deviceModel, &QAbstractItemModel::rowsInserted, this, &MainWindow::updateActions);
-    connect(checkTimer, &QTimer::timeout, this, &MainWindow::checkDeviceCount);
+    connect(scanCycle, &ScanCycle::checked, this, &MainWindow::checkDeviceCount);
+    connect(deviceModel, &DeviceModel::fullChanged, this, &MainWindow::updateStatusSummary);
+    connect(transceiver, &PacketTransceiver::interfacesChanged, this, [this] {
+        updateInterfaceSelector();
+        updateStatusSummary();
+    });
+    connect(interfaceSelector, qOverload<int>(&QComboBox::activated), this, [this](int index) {
+        // Entry 0 is the one in use already.
+        if (index > 0
+            && transceiver->selectInterfaceEntry(interfaceSelector->itemData(index).toString()))
+            scan();
+    });
     // Queued: the box opens once the device's reply has been dealt with.
     connect(deviceModel, &DeviceModel::warningMessage, this, &MainWindow::onTranscvrWarning,
         Qt::QueuedConnection);
@@ -319,16 +344,6 @@ void MainWindow::copySelectedRows()
         QGuiApplication::clipboard()->setText(deviceView->selectedRowsText());
 }
 
-void MainWindow::updateStatusSummary()
-{
-    const int devices = deviceModel->rowCount();
-    QString text
-        = devices == 1 ? tr("1 device") : tr("%1 devices").arg(QLocale().toString(devices));
-    if (!filterModel->filterText().isEmpty())
-        text += tr(", %1 shown").arg(QLocale().toString(filterModel->rowCount()));
-    statusLabel->setText(text);
-}
-
 void MainWindow::deviceViewPopup(QContextMenuEvent *event)
 {
     contextMenu->popup(event->globalPos());
@@ -388,8 +403,73 @@ QStringList MainWindow::loadLoginData(QString macAddress)
     return LoginData::load(macAddress);
 }
 
+void MainWindow::updateInterfaceSelector()
+{
+    const QSignalBlocker blocker(interfaceSelector);
+    interfaceSelector->clear();
+    const QStringList entries = transceiver->interfaces();
+    for (const QString &entry : entries)
+        interfaceSelector->addItem(QStringLiteral("%1 (%2)").arg(entry.section(QLatin1Char('|'), 2),
+                                       entry.section(QLatin1Char('|'), 1, 1)),
+            entry);
+    interfaceSelector->setEnabled(!entries.isEmpty());
+}
+
+void MainWindow::updateStatusSummary()
+{
+    const QString entry = transceiver->interfaces().value(0);
+    const QString name = entry.section(QLatin1Char('|'), 2);
+    const QString ip = entry.section(QLatin1Char('|'), 1, 1);
+    const QString full = deviceModel->isFull()
+        ? QStringLiteral(", ") + tr("table full: further devices ignored until the next scan")
+        : QString();
+    const QLocale locale;
+    // While a filter is set, how many rows it leaves.
+    const QString shown = filterModel->filterText().isEmpty()
+        ? QString()
+        : tr(", %1 shown").arg(locale.toString(filterModel->rowCount()));
+    // Until the check, the table is still filling.
+    if (scanCycle->isRunning()) {
+        statusLabel->setText((entry.isEmpty() ? tr("Scanning, no IPv4 network interface...")
+                                              : tr("Scanning on %1 (%2)...").arg(name, ip))
+            + shown + full);
+        return;
+    }
+    const int rows = deviceModel->rowCount();
+    const int incompleteCode = InformationIncomplete().code();
+    int conflicts = 0;
+    int incomplete = 0;
+    for (int row = 0; row < rows; ++row) {
+        // The model marks a conflict by the cell's tool tip.
+        const auto marked = [this, row](int column) {
+            return !deviceModel->index(row, column).data(Qt::ToolTipRole).toString().isEmpty();
+        };
+        if (marked(DeviceModel::ColumnIpAddress) || marked(DeviceModel::ColumnHostname))
+            ++conflicts;
+        if (deviceModel->index(row, DeviceModel::ColumnMacAddress)
+                .data(DeviceModel::StatusCodeRole)
+                .toInt()
+            == incompleteCode)
+            ++incomplete;
+    }
+    QString text;
+    if (entry.isEmpty())
+        text = rows == 1 ? tr("1 device, no IPv4 network interface")
+                         : tr("%1 devices, no IPv4 network interface").arg(locale.toString(rows));
+    else
+        text = rows == 1 ? tr("1 device on %1 (%2)").arg(name, ip)
+                         : tr("%1 devices on %2 (%3)").arg(locale.toString(rows), name, ip);
+    text += shown;
+    if (conflicts > 0)
+        text += tr(", %1 with conflicts").arg(locale.toString(conflicts));
+    if (incomplete > 0)
+        text += tr(", %1 incomplete").arg(locale.toString(incomplete));
+    statusLabel->setText(text + full);
+}
+
 void MainWindow::scan()
 {
+    transceiver->refreshInterfaces();
     if (!transceiver->bindSocket()) {
         QMessageBox::critical(this, tr("Scan devices"),
             tr("Could not bind socket! Please check if another application instance is already "
@@ -398,24 +478,24 @@ void MainWindow::scan()
         return;
     }
 
-    DeviceSteps::sendScanRequests(transceiver, deviceModel);
-    checkTimer->start();
+    scanCycle->start();
+    updateStatusSummary();
 }
 
 void MainWindow::checkDeviceCount()
 {
-    if (deviceModel->rowCount() > 0) {
-        DeviceSteps::markIncompleteRows(deviceModel);
+    // The cycle has marked what is still incomplete.
+    updateStatusSummary();
+    if (deviceModel->rowCount() > 0)
         return;
-    }
 
     const QStringList entries = transceiver->interfaces();
     QStringList names;
     for (const QString &entry : entries)
         names << entry.split(QLatin1Char('|')).value(2);
     // Two addresses of one interface are no choice: the name picks the first.
-    const int interfaceCount = QSet<QString>(names.cbegin(), names.cend()).size();
-    if (!isOlderWindows() && interfaceCount < 2) {
+    names.removeDuplicates();
+    if (!isOlderWindows() && names.size() < 2) {
         QMessageBox::information(this, QStringLiteral("Quorvel Device Finder"),
             tr("No devices found!"), QMessageBox::Ok, QMessageBox::NoButton);
         return;

@@ -9,7 +9,9 @@ class DeviceFilterModel;
 class DeviceModel;
 class DeviceTableView;
 class PacketTransceiver;
+class ScanCycle;
 class QAction;
+class QComboBox;
 class QContextMenuEvent;
 class QFrame;
 class QLabel;
@@ -53,6 +55,9 @@ private:
     void showAboutDialog(QString text, QStringList products);
     QTextBrowser *createAppTextBrowser(QString text, QStringList products);
     QStringList loadLoginData(QString macAddress);
+    // The interfaces in the tool bar's selector, the one in use current.
+    void updateInterfaceSelector();
+    // The status bar's summary of the last scan.
     void updateStatusSummary();
     // The device model's cell at `column` in the row of a cell of the view;
     // every command finds its device through here.
@@ -72,12 +77,13 @@ private:
     QAction *exportAct = nullptr;
     QAction *deletePasswordAct = nullptr;
     PacketTransceiver *transceiver = nullptr;
-    QTimer *checkTimer = nullptr;
+    ScanCycle *scanCycle = nullptr;
+    QComboBox *interfaceSelector = nullptr;
+    QLabel *statusLabel = nullptr;
     DeviceFilterModel *filterModel = nullptr;
     QLineEdit *filterEdit = nullptr;
     QAction *filterAct = nullptr;
     QAction *copyAct = nullptr;
-    QLabel *statusLabel = nullptr;
     QTimer *refreshTimer = nullptr;
 
     // The scan benchmarks reach the members through a MainWindowTester of their own.

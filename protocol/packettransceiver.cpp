@@ -16,12 +16,15 @@
 #ifdef Q_OS_UNIX
 #include <sys/socket.h>
 #endif
+#ifdef Q_OS_LINUX
+#include <linux/sock_diag.h>
+#endif
 
 namespace {
 
 const QString FallbackMacAddress = QStringLiteral("DD:DD:DD:DD:DD:DD");
 const QString FallbackIpAddress = QStringLiteral("0.0.0.0");
-const QString UsableAddressPrefix = QStringLiteral("192.168.");
+const QString PreferredAddressPrefix = QStringLiteral("192.168.");
 const QChar EntrySeparator = QLatin1Char('|');
 
 // A plant of a thousand devices answers a scan with two thousand datagrams
@@ -35,29 +38,21 @@ constexpr qint64 QueuedDatagramOverhead = 64;
 // Replies are handed on in slices of this length, so that the window keeps
 // answering during a burst or a flood.
 constexpr int DeliverySliceMs = 25;
+// A check hands on at once what is read, but for no longer than this.
+constexpr int MaxImmediateDeliveryMs = 250;
 
 QString entryPart(const QString &entry, int part)
 {
     return entry.split(EntrySeparator, Qt::KeepEmptyParts, Qt::CaseSensitive).value(part);
 }
 
-// Looked up at each send: an adapter plugged in again comes back with another
-// index. 0, for a name the system does not know, leaves the choice to routing.
-uint interfaceIndex(const QString &humanReadableName)
-{
-    const QList<QNetworkInterface> all = QNetworkInterface::allInterfaces();
-    for (const QNetworkInterface &iface : all) {
-        if (iface.humanReadableName() == humanReadableName)
-            return uint(iface.index());
-    }
-    return 0;
-}
-
 } // namespace
 
 PacketTransceiver::PacketTransceiver(QObject *parent)
     : PacketTransceiver(interfaceEntries(systemInterfaces()), parent)
-{ }
+{
+    interfaceSource = &PacketTransceiver::systemInterfaces;
+}
 
 PacketTransceiver::PacketTransceiver(const QStringList &interfaceEntries, QObject *parent)
     : QObject(parent)
@@ -95,6 +90,7 @@ QList<PacketTransceiver::InterfaceDescription> PacketTransceiver::systemInterfac
         d.loopback = iface.flags().testFlag(QNetworkInterface::IsLoopBack);
         d.hardwareAddress = iface.hardwareAddress();
         d.humanReadableName = iface.humanReadableName();
+        d.index = iface.index();
         const QList<QNetworkAddressEntry> entries = iface.addressEntries();
         for (const QNetworkAddressEntry &entry : entries)
             d.addresses.append(entry.ip());
@@ -105,18 +101,25 @@ QList<PacketTransceiver::InterfaceDescription> PacketTransceiver::systemInterfac
 
 QStringList PacketTransceiver::interfaceEntries(const QList<InterfaceDescription> &descriptions)
 {
-    QStringList entries;
+    // "192.168." first: where such an interface exists, it stays the one in
+    // use that earlier versions chose.
+    QStringList preferred, others, linkLocal;
     for (const InterfaceDescription &d : descriptions) {
         if (!(d.up || d.running) || d.loopback)
             continue;
         for (const QHostAddress &address : d.addresses) {
+            if (address.protocol() != QAbstractSocket::IPv4Protocol)
+                continue;
             const QString text = address.toString();
-            if (text.startsWith(UsableAddressPrefix, Qt::CaseSensitive))
-                entries.append(d.hardwareAddress + EntrySeparator + text + EntrySeparator
-                    + d.humanReadableName);
+            QStringList &kind = text.startsWith(PreferredAddressPrefix, Qt::CaseSensitive)
+                ? preferred
+                : address.isLinkLocal() ? linkLocal
+                                        : others;
+            kind.append(
+                d.hardwareAddress + EntrySeparator + text + EntrySeparator + d.humanReadableName);
         }
     }
-    return entries;
+    return preferred + others + linkLocal;
 }
 
 QStringList PacketTransceiver::withInterfaceFirst(QStringList entries, const QString &name)
@@ -128,6 +131,16 @@ QStringList PacketTransceiver::withInterfaceFirst(QStringList entries, const QSt
         }
     }
     return entries;
+}
+
+QStringList PacketTransceiver::keepingInUse(QStringList fresh, const QString &inUse)
+{
+    const int at = fresh.indexOf(inUse);
+    if (at >= 0) {
+        fresh.move(at, 0);
+        return fresh;
+    }
+    return inUse.isEmpty() ? fresh : withInterfaceFirst(fresh, entryPart(inUse, 2));
 }
 
 PacketTransceiver::Acceptance PacketTransceiver::acceptance(
@@ -195,10 +208,68 @@ void PacketTransceiver::selectInterface(QString name)
         [&name](const QString &entry) { return entryPart(entry, 2) == name; });
     if (!found)
         return;
+    const bool changed = reordered != interfaceList;
     interfaceList = reordered;
     // Elsewhere the interface index of each datagram picks the link.
     if (isOlderWindows())
         bindSendSocket();
+    if (changed)
+        emit interfacesChanged();
+}
+
+bool PacketTransceiver::selectInterfaceEntry(const QString &entry)
+{
+    const int at = interfaceList.indexOf(entry);
+    if (at < 0)
+        return false;
+    QStringList reordered = interfaceList;
+    reordered.move(at, 0);
+    setInterfaceList(reordered);
+    return true;
+}
+
+void PacketTransceiver::refreshInterfaces()
+{
+    interfaceWarned = false;
+    if (interfaceSource)
+        setInterfaceList(keepingInUse(interfaceEntries(interfaceSource()), interfaceList.value(0)));
+}
+
+void PacketTransceiver::setInterfaceList(const QStringList &entries)
+{
+    if (entries == interfaceList)
+        return;
+    const bool inUseChanged = entries.value(0) != interfaceList.value(0);
+    interfaceList = entries;
+    if (inUseChanged && isOlderWindows())
+        bindSendSocket();
+    emit interfacesChanged();
+}
+
+uint PacketTransceiver::followInterfaces()
+{
+    if (!interfaceSource && sendHook)
+        return 0;
+    const QList<InterfaceDescription> now
+        = interfaceSource ? interfaceSource() : systemInterfaces();
+    // A request must never carry the address of an interface that is gone:
+    // the next one in line takes over.
+    if (interfaceSource) {
+        const QStringList fresh = interfaceEntries(now);
+        if (!fresh.contains(interfaceList.value(0)))
+            setInterfaceList(keepingInUse(fresh, interfaceList.value(0)));
+    }
+    if (interfaceList.isEmpty())
+        return 0;
+    // Looked up at each send: an adapter plugged in again comes back with
+    // another index. 0, for a name the system does not know, leaves the
+    // choice to routing.
+    const QString name = entryPart(interfaceList.first(), 2);
+    for (const InterfaceDescription &d : now) {
+        if (d.humanReadableName == name)
+            return uint(d.index);
+    }
+    return 0;
 }
 
 QStringList PacketTransceiver::interfaces() const
@@ -223,9 +294,12 @@ QByteArray PacketTransceiver::createMessageHeader(
     fields.messageId = messageId;
     fields.payloadLength = payloadLength;
     fields.destMacAddr = destMacAddr;
-    if (interfaceList.isEmpty())
+    // Once a scan: a box for each request would hold the scan until clicked.
+    if (interfaceList.isEmpty() && !interfaceWarned) {
+        interfaceWarned = true;
         emit warningMessage(QStringLiteral("Creating message header"),
             QStringLiteral("Could not get a valid network interface!"));
+    }
     fields.srcMacAddr = localMacAddress();
     fields.srcIpAddr = localIpAddress();
     fields.sequenceNumber = ++sequenceCounter;
@@ -234,6 +308,7 @@ QByteArray PacketTransceiver::createMessageHeader(
 
 void PacketTransceiver::send(int messageId, const QString &destMacAddr, const QByteArray &payload)
 {
+    const uint index = followInterfaces();
     const QByteArray datagram
         = createMessageHeader(messageId, destMacAddr, payload.size()) + payload;
     if (sendHook) {
@@ -245,8 +320,7 @@ void PacketTransceiver::send(int messageId, const QString &destMacAddr, const QB
         if (sendSocket->state() == QAbstractSocket::UnconnectedState)
             sendSocket->bind(QHostAddress(QHostAddress::AnyIPv4), 0);
         QNetworkDatagram out(datagram, QHostAddress(QHostAddress::Broadcast), ReceivePort);
-        if (!interfaceList.isEmpty())
-            out.setInterfaceIndex(interfaceIndex(entryPart(interfaceList.first(), 2)));
+        out.setInterfaceIndex(index);
         sendSocket->writeDatagram(out);
     }
     emit requestSent(messageId, destMacAddr);
@@ -324,8 +398,10 @@ void PacketTransceiver::queueDatagram(const QByteArray &datagram)
 {
     const qint64 cost = datagram.size() + QueuedDatagramOverhead;
     // A flood beyond the bound is dropped, as the system would drop it.
-    if (queuedBytes + cost > MaxQueuedBytes)
+    if (queuedBytes + cost > MaxQueuedBytes) {
+        ++queueDrops;
         return;
+    }
     queuedReplies.enqueue(datagram);
     queuedBytes += cost;
     if (!deliveryPosted) {
@@ -357,11 +433,59 @@ void PacketTransceiver::processPendingDatagrams()
             datagram = queuedReplies.dequeue();
             queuedBytes -= datagram.size() + QueuedDatagramOverhead;
         }
-        if (datagram.isNull())
-            showStrayDatagramBox(QStringLiteral("read error"));
-        else
-            dispatch(datagram);
+        deliver(datagram);
     }
+}
+
+void PacketTransceiver::deliverQueued()
+{
+    int count;
+    {
+        QMutexLocker lock(&queueMutex);
+        readWaitingDatagrams();
+        count = queuedReplies.size();
+    }
+    // Only what is there now, and for a bounded time: a flood going on must
+    // not hold the caller.
+    QElapsedTimer clock;
+    clock.start();
+    for (QByteArray datagram;
+         count > 0 && !clock.hasExpired(MaxImmediateDeliveryMs) && takeQueued(&datagram); --count)
+        deliver(datagram);
+}
+
+bool PacketTransceiver::takeQueued(QByteArray *datagram)
+{
+    QMutexLocker lock(&queueMutex);
+    if (queuedReplies.isEmpty())
+        return false;
+    *datagram = queuedReplies.dequeue();
+    queuedBytes -= datagram->size() + QueuedDatagramOverhead;
+    return true;
+}
+
+void PacketTransceiver::deliver(const QByteArray &datagram)
+{
+    if (datagram.isNull())
+        showStrayDatagramBox(QStringLiteral("read error"));
+    else
+        dispatch(datagram);
+}
+
+quint32 PacketTransceiver::droppedCount()
+{
+    quint32 system = 0;
+#ifdef Q_OS_LINUX
+    if (receiveDescriptor >= 0) {
+        quint32 memory[SK_MEMINFO_VARS] = {};
+        socklen_t length = sizeof memory;
+        if (::getsockopt(int(receiveDescriptor), SOL_SOCKET, SO_MEMINFO, memory, &length) == 0
+            && length > SK_MEMINFO_DROPS * sizeof(quint32))
+            system = memory[SK_MEMINFO_DROPS];
+    }
+#endif
+    QMutexLocker lock(&queueMutex);
+    return system + queueDrops;
 }
 
 void PacketTransceiver::dispatch(const QByteArray &datagram)
@@ -410,6 +534,12 @@ void PacketTransceiver::setSendHookForTesting(std::function<void(const QByteArra
 void PacketTransceiver::setSequenceCounterForTesting(quint16 value)
 {
     sequenceCounter = value;
+}
+
+void PacketTransceiver::setInterfaceSourceForTesting(
+    std::function<QList<InterfaceDescription>()> source)
+{
+    interfaceSource = std::move(source);
 }
 
 void PacketTransceiver::setReceiveBufferLimitForTesting(int bytes)

@@ -36,6 +36,7 @@ public:
         QString hardwareAddress;
         QString humanReadableName;
         QList<QHostAddress> addresses;
+        int index = 0; // the system's, 0 for unknown
     };
 
     // What happens to a received datagram.
@@ -59,6 +60,13 @@ public:
     void getDeviceInfo(QString destMacAddr);
     void sendRequest(int messageId, QString destMacAddr, QByteArray payload);
     void selectInterface(QString name);
+    // Makes that exact entry ("MAC|IP|name") the one in use, where two
+    // addresses of one interface share its name. False when it is not listed.
+    bool selectInterfaceEntry(const QString &entry);
+    // Reads the system's interfaces again: the one in use stays in use while
+    // it is there, new links are added. A scan starts with this; from then on
+    // a missing interface is warned about once again.
+    void refreshInterfaces();
     QStringList interfaces() const;
     QString localMacAddress() const;
     QString localIpAddress() const;
@@ -67,14 +75,25 @@ public:
     // for msec without processing events, but reads the replies that come
     // meanwhile, beside the reader thread, into the queue handed on later.
     void pause(int msec);
+    // Hands on at once every reply read so far (within a quarter second, so
+    // that a flood cannot hold the window), without waiting for the event
+    // loop's turn: the check after a scan judges what arrived in time.
+    void deliverQueued();
+    // Datagrams lost so far because a buffer was full: the system's receive
+    // buffer (where the system tells) or the bound of the queue. Wraps around.
+    quint32 droppedCount();
 
     static QList<InterfaceDescription> systemInterfaces();
-    // Entries "MAC|IP|name" for every address beginning with "192.168." of every
-    // interface that is up or running and not loopback, in the given order.
+    // Entries "MAC|IP|name" for every IPv4 address of every interface that is
+    // up or running and not loopback: those beginning with "192.168." first,
+    // then the others, link-local ones last, each in the given order.
     static QStringList interfaceEntries(const QList<InterfaceDescription> &descriptions);
     // The list with the first entry named `name` moved to the front; unchanged
     // when no entry has that name.
     static QStringList withInterfaceFirst(QStringList entries, const QString &name);
+    // Fresh entries with the one in use first: the same entry while it is
+    // there, else the first address of the same interface.
+    static QStringList keepingInUse(QStringList fresh, const QString &inUse);
     static Acceptance acceptance(const QByteArray &datagram, const QString &localMacAddress);
 
     // Programs without widgets tell of a stray datagram ("read error", "not
@@ -84,6 +103,8 @@ public:
     // While a hook is set, outgoing datagrams go to it instead of the network.
     void setSendHookForTesting(std::function<void(const QByteArray &datagram)> hook);
     void setSequenceCounterForTesting(quint16 value);
+    // Where the transceiver reads the interfaces from instead of the system.
+    void setInterfaceSourceForTesting(std::function<QList<InterfaceDescription>()> source);
     // Gives the receiving socket, when it is bound, no more buffer than an
     // ordinary user's system allows (net.core.rmem_max) whatever root may force.
     void setReceiveBufferLimitForTesting(int bytes);
@@ -92,6 +113,8 @@ signals:
     void replyReceived(QByteArray datagram);
     void requestSent(int messageId, QString macAddress);
     void warningMessage(QString title, QString msg);
+    // The entries or the one in use changed.
+    void interfacesChanged();
 
 public slots:
     void getNetworkConfig(QString destMacAddr = QStringLiteral("FF:FF:FF:FF:FF:FF"));
@@ -101,9 +124,16 @@ private slots:
     void processPendingDatagrams();
 
 private:
+    // False, with nothing taken, when the queue is empty.
+    bool takeQueued(QByteArray *datagram);
+    void deliver(const QByteArray &datagram);
     QByteArray createMessageHeader(int messageId, QString destMacAddr, int payloadLength);
     void send(int messageId, const QString &destMacAddr, const QByteArray &payload);
     void bindSendSocket();
+    void setInterfaceList(const QStringList &entries);
+    // Follows the interfaces as they are now; returns the system's index of
+    // the one in use, 0 for none.
+    uint followInterfaces();
     void enlargeReceiveBuffer();
     void drainSocket();
     // With queueMutex held, from either thread.
@@ -117,6 +147,9 @@ private:
     bool socketBound;
     quint16 sequenceCounter;
     QStringList interfaceList;
+    // Empty for a transceiver given its entries: they never change by themselves.
+    std::function<QList<InterfaceDescription>()> interfaceSource;
+    bool interfaceWarned = false;
 
     int receiveBufferLimit = 0;
 
@@ -130,6 +163,7 @@ private:
     QQueue<QByteArray> queuedReplies;
     qint64 queuedBytes = 0;
     bool deliveryPosted = false;
+    quint32 queueDrops = 0;
 
     // One box for stray datagrams per scan: more arriving while it is open, or
     // after the user closed it, are dropped, so they cannot keep a box in front.

@@ -79,6 +79,12 @@ struct Finder
             model->index(model->findRow(macOf(n)), c));
     }
     QString status() const { return cell(42, DeviceModel::ColumnStatus).data().toString(); }
+    // The status bar without the interface, which is the machine's own.
+    QString summary() const
+    {
+        return window.statusBar()->findChild<QLabel *>()->text().remove(
+            QRegularExpression(" on [^(]*\\([^)]*\\)|, no IPv4 network interface"));
+    }
     // Double-clicks the device, types a host name and an IP address, applies
     // and logs in as admin/s3cret when asked. True when asked.
     bool edit(bool remember)
@@ -215,19 +221,19 @@ private slots:
         QTest::addColumn<QStringList>("exported"); // Host>connection name, in the order written
         QTest::addColumn<QString>("counts"); // the status bar
         // clang-format off
-        QTest::newRow("nothing") << "" << "" << "-----" << QStringList() << "10 devices";
-        QTest::newRow("static device with stored login") << "11" << "" << "EOCED" << QStringList { "192.0.2.11>H" } << "10 devices";
-        QTest::newRow("QuorvelNET") << "19" << "" << "EOC--" << QStringList() << "10 devices";
-        QTest::newRow("other Quorvel names") << "18" << "" << "EOCE-" << QStringList() << "10 devices";
-        QTest::newRow("empty device name") << "20" << "" << "--C--" << QStringList { "192.0.2.10>gate" } << "10 devices";
-        QTest::newRow("no network configuration yet") << "17" << "" << "--C--" << QStringList() << "10 devices";
-        QTest::newRow("two rows") << "11,14" << "" << "--CE-" << QStringList { "192.0.2.11>H", "192.0.2.14>H2" } << "10 devices";
+        QTest::newRow("nothing") << "" << "" << "-----" << QStringList() << "10 devices, 8 with conflicts";
+        QTest::newRow("static device with stored login") << "11" << "" << "EOCED" << QStringList { "192.0.2.11>H" } << "10 devices, 8 with conflicts";
+        QTest::newRow("QuorvelNET") << "19" << "" << "EOC--" << QStringList() << "10 devices, 8 with conflicts";
+        QTest::newRow("other Quorvel names") << "18" << "" << "EOCE-" << QStringList() << "10 devices, 8 with conflicts";
+        QTest::newRow("empty device name") << "20" << "" << "--C--" << QStringList { "192.0.2.10>gate" } << "10 devices, 8 with conflicts";
+        QTest::newRow("no network configuration yet") << "17" << "" << "--C--" << QStringList() << "10 devices, 8 with conflicts";
+        QTest::newRow("two rows") << "11,14" << "" << "--CE-" << QStringList { "192.0.2.11>H", "192.0.2.14>H2" } << "10 devices, 8 with conflicts";
         QTest::newRow("many rows") << "14,11,16,13,17,12,18,19,15" << "" << "--CE-"
-            << QStringList { "192.0.2.14>H", "192.0.2.11>H2", "192.0.2.13>h", "H>H3", "N/A>N/A" } << "10 devices";
-        QTest::newRow("a selected row filtered out") << "11,14" << "0:14" << "EOCED" << QStringList { "192.0.2.14>H" } << "10 devices, 1 shown";
-        QTest::newRow("all of a MAC fragment") << "all" << "00:13" << "EOCE-" << QStringList { "192.0.2.13>h" } << "10 devices, 1 shown";
-        QTest::newRow("all with a mark") << "all" << "ip CONFLICT" << "--CE-" << QStringList { "192.0.2.10>gate" } << "10 devices, 4 shown";
-        QTest::newRow("none shown") << "all" << "zzz" << "-----" << QStringList() << "10 devices, 0 shown";
+            << QStringList { "192.0.2.14>H", "192.0.2.11>H2", "192.0.2.13>h", "H>H3", "N/A>N/A" } << "10 devices, 8 with conflicts";
+        QTest::newRow("a selected row filtered out") << "11,14" << "0:14" << "EOCED" << QStringList { "192.0.2.14>H" } << "10 devices, 1 shown, 8 with conflicts";
+        QTest::newRow("all of a MAC fragment") << "all" << "00:13" << "EOCE-" << QStringList { "192.0.2.13>h" } << "10 devices, 1 shown, 8 with conflicts";
+        QTest::newRow("all with a mark") << "all" << "ip CONFLICT" << "--CE-" << QStringList { "192.0.2.10>gate" } << "10 devices, 4 shown, 8 with conflicts";
+        QTest::newRow("none shown") << "all" << "zzz" << "-----" << QStringList() << "10 devices, 0 shown, 8 with conflicts";
         // clang-format on
     }
 
@@ -256,7 +262,7 @@ private slots:
         if (rows == "all")
             QTest::keyClick(f.view, Qt::Key_A, Qt::ControlModifier);
         QFETCH(QString, counts); // once the window has counted
-        QTRY_COMPARE(f.window.statusBar()->findChild<QLabel *>()->text(), counts);
+        QTRY_COMPARE(f.summary(), counts);
         QString shown;
         for (const QAction *a : f.window.findChild<QMenu *>()->actions())
             shown += a->isSeparator() ? QString() : a->isEnabled() ? a->text().left(1) : "-";
@@ -292,7 +298,6 @@ private slots:
         Finder f;
         f.window.show();
         QVERIFY(QTest::qWaitForWindowActive(&f.window)); // for the shortcuts
-        const auto counts = [&] { return f.window.statusBar()->findChild<QLabel *>()->text(); };
         f.add(1, "Cinaboard-M4", "hall", "192.0.2.1");
         f.add(2, "=cmd|' /C calc'!A0\tx", "hall", "192.0.2.2"); // a spreadsheet would run it
         f.add(3, "Lumaboard", "desk", "192.0.2.3");
@@ -303,7 +308,7 @@ private slots:
         QTest::keyClicks(f.filter, "CONFLICT"); // the marks of 1 and 2
         f.add(4, "Lumaboard", "yard", "192.0.2.9");
         f.add(3, "Lumaboard", "hall", "192.0.2.3"); // now marked too
-        QTRY_COMPARE(counts(), "4 devices, 3 shown");
+        QTRY_COMPARE(f.summary(), "4 devices, 3 shown, 3 with conflicts");
 
         for (QWidget *w : f.window.findChildren<QWidget *>()) {
             if (w->isVisible() && !w->inherits("QTableCornerButton")
@@ -335,7 +340,7 @@ private slots:
         QTest::keyClick(f.filter, Qt::Key_Escape);
         QCOMPARE(QApplication::focusWidget(), f.view);
         QCOMPARE(f.view->model()->rowCount(), 4);
-        QTRY_COMPARE(counts(), "4 devices");
+        QTRY_COMPARE(f.summary(), "4 devices, 3 with conflicts");
     }
 
     // ---- About box
@@ -392,6 +397,33 @@ private slots:
         QCOMPARE(woken.size(), 1);
         QCOMPARE(woken.at(0).at(0).toString(), "...");
         QVERIFY(!(window.windowState() & Qt::WindowMinimized));
+    }
+
+    // ---- a flood of forged devices: the table stops at its bound and says so until the next scan
+
+    void tableFull_dropsNewDevicesUntilTheNextScan()
+    {
+        Finder f;
+        const auto forged = [](int n) {
+            return QString::asprintf("0A:00:00:%02X:%02X:%02X", n >> 16, (n >> 8) & 0xff, n & 0xff);
+        };
+        for (int n = 0; n <= DeviceModel::MaxRows; ++n)
+            f.reply(DeviceReplies::deviceInfo(forged(n)));
+        const QLabel *summary = f.window.statusBar()->findChild<QLabel *>();
+        QCOMPARE(f.model->rowCount(), DeviceModel::MaxRows);
+        QCOMPARE(f.model->findRow(forged(DeviceModel::MaxRows)), -1);
+        QVERIFY(
+            summary->text().contains("table full: further devices ignored until the next scan"));
+        // A device already in the table still completes its row.
+        f.reply(DeviceReplies::networkConfig(forged(7), 0, "kept"));
+        QCOMPARE(f.model->index(f.model->findRow(forged(7)), DeviceModel::ColumnHostname)
+                     .data()
+                     .toString(),
+            QStringLiteral("kept"));
+        f.model->setRowCount(0); // as the next scan starts
+        QVERIFY(!summary->text().contains("table full"));
+        f.reply(DeviceReplies::deviceInfo(forged(DeviceModel::MaxRows)));
+        QCOMPARE(f.model->rowCount(), 1);
     }
 
     // ---- failures: an export that did not reach the disk, a login the device can never receive

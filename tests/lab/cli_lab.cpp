@@ -45,7 +45,7 @@ void CliLabTest::listSetAndRefusal()
     QDF_REQUIRE_LAB();
     QTemporaryFile config;
     QVERIFY(config.open() && config.write(Devices) > 0 && config.flush());
-    NetLab::SimulatorProcess simulator(QStringList { "--config", config.fileName(), "--junk", "2" });
+    NetLab::SimulatorProcess simulator(QStringList { "--config", config.fileName(), "--junk", "2", "--verbose" });
     QVERIFY2(simulator.start(), qPrintable(simulator.errorText()));
     // Exit code, lines about foreign datagrams, devices.
     auto listed = [&]() -> QString {
@@ -54,6 +54,10 @@ void CliLabTest::listSetAndRefusal()
             + QString::fromUtf8(QJsonDocument::fromJson(run.out).toJson(QJsonDocument::Compact));
     };
     QCOMPARE(listed(), QString(Listed).arg("\"ip\"", "192.168.77.110", "two"));
+    // Nothing was lost: the devices saw both broadcasts once and nothing more.
+    QTest::qWait(300);
+    const QByteArray requests = simulator.readAllStandardError();
+    QVERIFY2(requests.count('\n') == 2 && requests.count("to FF:FF:FF:FF:FF:FF") == 2, requests.constData());
 
     const QString setHost2 = "set 02:00:00:00:00:02 --hostname renamed --user admin --password-stdin --json";
     QCOMPARE(cli(setHost2, "wrong\n").code, 3);
