@@ -15,11 +15,14 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QRegularExpression>
-#include <QRegularExpressionValidator>
 #include <QTimer>
 
 #include <algorithm>
+
+#include <cerrno>
+#include <cmath>
+#include <csignal>
+#include <iterator>
 
 #include <termios.h>
 #include <unistd.h>
@@ -99,7 +102,9 @@ QString printable(QString text)
 
 QString csvField(const QString &text)
 {
-    const QString field = printable(text);
+    // A cell a spreadsheet would take for a formula is kept as text.
+    const bool formula = !text.isEmpty() && QStringLiteral("=+-@\t\r").contains(text.at(0));
+    const QString field = (formula ? QStringLiteral("'") : QString()) + printable(text);
     if (!field.contains(QLatin1Char(',')) && !field.contains(QLatin1Char('"')))
         return field;
     return QLatin1Char('"') + QString(field).replace(QLatin1Char('"'), QLatin1String("\"\""))
@@ -111,27 +116,86 @@ bool isTerminal()
     return ::isatty(STDIN_FILENO) == 1;
 }
 
-// One line of the terminal, not echoed.
-QString askPassword(const QString &prompt)
+// The terminal as it was before the password was asked for; the signal
+// handlers below put it back, so whatever ends or stops the prompt leaves
+// the terminal echoing.
+termios savedTerminal {};
+const int PromptSignals[] = { SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP, SIGTTIN, SIGTTOU };
+
+void setEcho(bool on)
 {
-    std::fputs(qPrintable(prompt), stderr);
-    std::fflush(stderr);
-    termios saved {};
-    const bool quiet = ::tcgetattr(STDIN_FILENO, &saved) == 0;
-    if (quiet) {
-        termios silent = saved;
-        silent.c_lflag &= ~tcflag_t(ECHO);
-        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &silent);
+    termios changed = savedTerminal;
+    if (!on)
+        changed.c_lflag &= ~tcflag_t(ECHO);
+    ::tcsetattr(STDIN_FILENO, TCSANOW, &changed);
+}
+
+extern "C" void onPromptSignal(int signal);
+
+// Also the prompt's other signals wait while a handler runs.
+void setAction(int signal, void (*handler)(int))
+{
+    struct sigaction action = {};
+    action.sa_handler = handler;
+    for (const int other : PromptSignals)
+        ::sigaddset(&action.sa_mask, other);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(signal, &action, nullptr);
+}
+
+extern "C" void onPromptSignal(int signal)
+{
+    const int savedErrno = errno;
+    setEcho(true);
+    // The signal's own action now: end, or stop until continued.
+    setAction(signal, SIG_DFL);
+    sigset_t only;
+    ::sigemptyset(&only);
+    ::sigaddset(&only, signal);
+    ::sigprocmask(SIG_UNBLOCK, &only, nullptr);
+    ::raise(signal);
+    // Continued after a stop: quiet again for the rest of the password.
+    setAction(signal, onPromptSignal);
+    setEcho(false);
+    errno = savedErrno;
+}
+
+// One line of standard input without its line end; on a terminal after the
+// prompt and not echoed. `ended` tells that the input ended before a line.
+QString readSecretLine(const QString &prompt, bool *ended)
+{
+    const bool terminal = isTerminal() && ::tcgetattr(STDIN_FILENO, &savedTerminal) == 0;
+    struct sigaction previous[std::size(PromptSignals)] = {};
+    if (terminal) {
+        std::fputs(qPrintable(prompt), stderr);
+        std::fflush(stderr);
+        for (size_t i = 0; i < std::size(PromptSignals); ++i) {
+            // A signal the caller ignores (nohup) stays ignored.
+            ::sigaction(PromptSignals[i], nullptr, &previous[i]);
+            if (previous[i].sa_handler != SIG_IGN)
+                setAction(PromptSignals[i], onPromptSignal);
+        }
+        setEcho(false);
     }
-    QFile in;
+    // Byte by byte, so nothing behind the line is taken from standard input.
     QByteArray line;
-    if (in.open(stdin, QIODevice::ReadOnly))
-        line = in.readLine();
-    if (quiet) {
-        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+    char c = 0;
+    ssize_t got = 0;
+    while ((got = ::read(STDIN_FILENO, &c, 1)) != 0) {
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0 || c == '\n')
+            break;
+        line += c;
+    }
+    *ended = got <= 0 && line.isEmpty();
+    if (terminal) {
+        setEcho(true);
+        for (size_t i = 0; i < std::size(PromptSignals); ++i)
+            ::sigaction(PromptSignals[i], &previous[i], nullptr);
         std::fputs("\n", stderr);
     }
-    while (line.endsWith('\n') || line.endsWith('\r'))
+    while (line.endsWith('\r'))
         line.chop(1);
     return QString::fromUtf8(line);
 }
@@ -153,12 +217,14 @@ DeviceCli::DeviceCli(const QString &version, FILE *out, FILE *err, QObject *pare
             note(QStringLiteral("ignoring a datagram on port 28244: %1").arg(text));
         strayReported = true;
     });
-    connect(transceiver, &PacketTransceiver::warningMessage, this,
-        [this](const QString &, const QString &msg) {
-            if (!warned)
-                note(msg);
-            warned = true;
-        });
+    // Each text once: every request without an interface repeats its warning.
+    const auto warn = [this](const QString &, const QString &msg) {
+        if (!warned.contains(msg))
+            note(msg);
+        warned.insert(msg);
+    };
+    connect(transceiver, &PacketTransceiver::warningMessage, this, warn);
+    connect(model, &DeviceModel::warningMessage, this, warn);
 }
 
 DeviceCli::~DeviceCli() = default;
@@ -229,6 +295,13 @@ int DeviceCli::run(const QStringList &arguments)
         if (parser.isSet(name)
             && !QString::fromLatin1(use.commands).split(QLatin1Char(' ')).contains(command))
             return fail(BadInput, QStringLiteral("--%1 is no option of %2").arg(name, command));
+    }
+    if (parser.isSet(QStringLiteral("wait"))) {
+        bool ok = false;
+        const double seconds = parser.value(QStringLiteral("wait")).toDouble(&ok);
+        // "nan" and "inf" read as numbers and pass the range test.
+        if (!ok || !std::isfinite(seconds) || seconds < 0 || seconds > MaxWaitSeconds)
+            return fail(BadInput, QStringLiteral("--wait wants seconds from 0 to 3600"));
     }
     if (parser.isSet(QStringLiteral("interface"))) {
         const QString name = parser.value(QStringLiteral("interface"));
@@ -411,7 +484,7 @@ int DeviceCli::set(const QCommandLineParser &parser, const QString &macArgument)
     auto value = [&parser](const char *name) { return parser.value(QLatin1String(name)); };
 
     // Everything the command line alone can tell is checked before a request leaves.
-    const QString mac = macArgument.toUpper();
+    QString mac = macArgument.toUpper();
     if (mac == QLatin1String(Datagram::BroadcastMac))
         return fail(
             BadInput, QStringLiteral("%1 addresses every device; set changes one").arg(mac));
@@ -439,19 +512,13 @@ int DeviceCli::set(const QCommandLineParser &parser, const QString &macArgument)
                 QStringLiteral("--%1 \"%2\" is no complete IPv4 address")
                     .arg(QLatin1String(option.name), printable(value(option.name))));
     }
-    if (given("hostname")) {
-        QRegularExpressionValidator validator(
-            QRegularExpression(QString::fromLatin1(SettingsCheck::HostnamePattern)));
-        QString hostname = value("hostname");
-        int position = 0;
-        if (hostname.size() > SettingsCheck::MaxHostnameLength
-            || validator.validate(hostname, position) == QValidator::Invalid)
-            return fail(BadInput,
-                QStringLiteral("--hostname \"%1\": at most %2 letters, digits and \"-\", "
-                               "a letter first")
-                    .arg(printable(value("hostname")))
-                    .arg(SettingsCheck::MaxHostnameLength));
-    }
+    const QString hostnameRule = QStringLiteral("2 to %1 letters, digits and \"-\", a letter "
+                                                "first and a letter or digit last")
+                                     .arg(SettingsCheck::MaxHostnameLength);
+    if (given("hostname") && !SettingsCheck::isHostname(value("hostname")))
+        return fail(BadInput,
+            QStringLiteral("--hostname \"%1\": %2")
+                .arg(printable(value("hostname")), hostnameRule));
     const char *changes[]
         = { "hostname", "dhcp", "static", "ip", "mask", "gateway", "domain", "dns1", "dns2" };
     if (std::none_of(std::begin(changes), std::end(changes), given))
@@ -463,35 +530,6 @@ int DeviceCli::set(const QCommandLineParser &parser, const QString &macArgument)
     if (given("user") && !given("password-stdin") && !isTerminal())
         return fail(BadInput,
             QStringLiteral("no terminal to ask for the password on: use --password-stdin"));
-
-    QString password;
-    if (given("password-stdin")) {
-        QFile in;
-        QByteArray line;
-        if (in.open(stdin, QIODevice::ReadOnly))
-            line = in.readLine();
-        if (line.isEmpty())
-            return fail(BadInput, QStringLiteral("--password-stdin: nothing on standard input"));
-        while (line.endsWith('\n') || line.endsWith('\r'))
-            line.chop(1);
-        password = QString::fromUtf8(line);
-    } else if (given("user")) {
-        password = askPassword(QStringLiteral("Password for %1: ").arg(mac));
-    }
-    if (given("user")) {
-        const QString credentials = value("user") + QLatin1Char(':') + password;
-        if (SettingsCheck::unsendableCharacterAt(credentials) >= 0)
-            return fail(BadInput,
-                QStringLiteral("the device can receive only Latin-1 characters "
-                               "in the user name and password"));
-        if (credentials.size() > SettingsCheck::MaxCredentialsLength)
-            return fail(BadInput,
-                QStringLiteral("user name and password together may have at most %1 characters")
-                    .arg(SettingsCheck::MaxCredentialsLength - 1));
-        if (given("remember") && credentials.contains(QLatin1Char('|')))
-            return fail(BadInput,
-                QStringLiteral("a user name or password with \"|\" cannot be remembered"));
-    }
 
     if (!bind())
         return fail(BindFailed,
@@ -523,13 +561,23 @@ int DeviceCli::set(const QCommandLineParser &parser, const QString &macArgument)
                              .toByteArray();
     };
 
-    transceiver->getNetworkConfig(mac);
+    // A device may compare the destination with its own spelling of its MAC:
+    // asked by the spelling given and the other letter cases, it answers one.
+    QStringList spellings;
+    for (const QString &spelling : { macArgument, mac, macArgument.toLower() }) {
+        if (!spellings.contains(spelling)) {
+            spellings << spelling;
+            transceiver->getNetworkConfig(spelling);
+        }
+    }
     wait(ReadTimeoutMs, [&] { return !configReply().isEmpty(); });
     QByteArray reply = configReply();
     if (reply.isEmpty())
         return fail(NoAnswer, QStringLiteral("%1: Device not responding").arg(mac));
     if (Datagram::status(reply) != Datagram::StatusOk)
         return fail(NoAnswer, QStringLiteral("%1 could not read its settings").arg(mac));
+    // From here on the device's own spelling (never cut: it matched the argument).
+    mac = Datagram::srcMacAddr(reply);
 
     Datagram::NetworkSettings settings = Datagram::decodeNetworkConfig(reply);
     if (given("hostname"))
@@ -544,6 +592,11 @@ int DeviceCli::set(const QCommandLineParser &parser, const QString &macArgument)
     }
     if (given("domain"))
         settings.domain = value("domain");
+    if (!SettingsCheck::isHostname(settings.hostname))
+        return fail(BadInput,
+            QStringLiteral("the device's host name \"%1\" cannot be sent back (%2): give "
+                           "--hostname; nothing was changed")
+                .arg(printable(settings.hostname), hostnameRule));
     const QVector<SettingsCheck::AddressField> invalid = SettingsCheck::invalidAddresses(settings);
     if (!invalid.isEmpty()) {
         const AddressOption &option = addressOptions[invalid.first()];
@@ -554,11 +607,36 @@ int DeviceCli::set(const QCommandLineParser &parser, const QString &macArgument)
     }
 
     QStringList loginList;
-    if (DeviceSteps::needsLogin(reply)) {
+    if (!DeviceSteps::needsLogin(reply) && (given("user") || given("remember"))) {
+        note(QStringLiteral("%1 needs no login (protocol version %2): --user, --password-stdin "
+                            "and --remember are not used")
+                 .arg(mac)
+                 .arg(Datagram::protocolVersion(reply)));
+    } else if (DeviceSteps::needsLogin(reply)) {
         if (given("user")) {
-            loginList = QStringList { Datagram::srcMacAddr(reply), value("user"), password };
+            bool ended = false;
+            const QString password
+                = readSecretLine(QStringLiteral("Password for %1: ").arg(mac), &ended);
+            if (ended)
+                return fail(BadInput, QStringLiteral("no password given; nothing was changed"));
+            // Enter alone at a terminal is a slip, not a password.
+            if (password.isEmpty() && isTerminal())
+                return fail(BadInput, QStringLiteral("empty password; nothing was changed"));
+            const QString credentials = value("user") + QLatin1Char(':') + password;
+            if (SettingsCheck::unsendableCharacterAt(credentials) >= 0)
+                return fail(BadInput,
+                    QStringLiteral("the device can receive only Latin-1 characters "
+                                   "in the user name and password"));
+            if (credentials.size() > SettingsCheck::MaxCredentialsLength)
+                return fail(BadInput,
+                    QStringLiteral("user name and password together may have at most %1 characters")
+                        .arg(SettingsCheck::MaxCredentialsLength - 1));
+            if (given("remember") && credentials.contains(QLatin1Char('|')))
+                return fail(BadInput,
+                    QStringLiteral("a user name or password with \"|\" cannot be remembered"));
+            loginList = QStringList { mac, value("user"), password };
         } else {
-            loginList = LoginData::load(Datagram::srcMacAddr(reply));
+            loginList = LoginData::load(mac);
             if (loginList.size() != 3)
                 return fail(BadInput,
                     QStringLiteral("%1 asks for a login: give --user NAME and --password-stdin")
@@ -622,6 +700,11 @@ int DeviceCli::exportFile(const QCommandLineParser &parser, const QStringList &a
     if (arguments.isEmpty() || arguments.first().isEmpty())
         return fail(BadInput, QStringLiteral("export needs a FILE (see --help)"));
     const QString fileName = arguments.first();
+    if (Datagram::isDeviceMac(fileName)
+        || fileName.toUpper() == QLatin1String(Datagram::BroadcastMac))
+        return fail(BadInput,
+            QStringLiteral("\"%1\" is a MAC address, not a FILE: export FILE [MAC ...]")
+                .arg(fileName));
     QStringList wanted;
     for (const QString &mac : arguments.mid(1)) {
         if (!Datagram::isDeviceMac(mac))
@@ -641,6 +724,14 @@ int DeviceCli::exportFile(const QCommandLineParser &parser, const QStringList &a
         rows << model->index(row, DeviceModel::ColumnMacAddress);
     }
     const QList<ConnectionExport::Device> devices = ConnectionExport::exportableDevices(rows);
+    QStringList skipped;
+    for (const QModelIndex &row : qAsConst(rows)) {
+        if (ConnectionExport::exportableDevices({ row }).isEmpty())
+            skipped << printable(row.data().toString());
+    }
+    if (!skipped.isEmpty())
+        note(QStringLiteral("not exported (a Quorvel device, or no name or IP address): %1")
+                 .arg(skipped.join(QLatin1String(", "))));
     if (devices.isEmpty())
         return fail(NoAnswer, QStringLiteral("no device to export; nothing written"));
     const QString failure = ConnectionExport::save(fileName, devices);
