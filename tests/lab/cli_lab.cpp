@@ -37,15 +37,15 @@ static CliRun cli(const QString &arguments, const QByteArray &input = {})
     return { ended ? process.exitCode() : -1, process.readAllStandardOutput(), process.readAllStandardError() };
 }
 
-const char Devices[] = R"([{"mac": "02:00:00:00:00:01", "name": "Lumaboard", "firmware": "1.6",
+const char Devices[] = R"([{"mac": "02:00:00:00:00:01", "name": "=Lumaboard", "firmware": "1.6",
   "productType": "11", "protocolVersion": 3, "hostname": "one", "ipAddress": "192.168.77.110",
-  "subnetMask": "255.255.255.0"}, {"mac": "02:00:00:00:00:02", "name": "Cinaboard", "user":
+  "subnetMask": "255.255.255.0"}, {"mac": "02:00:00:00:00:0b", "name": "Cinaboard", "user":
   "admin", "password": "right", "firmware": "2.0", "productType": "22", "protocolVersion": 4,
   "hostname": "two", "ipAddress": "192.168.77.110", "subnetMask": "255.255.255.0"}])";
 const char Listed[] = R"(01[{"conflicts":[%1],"firmware":"1.6","hostname":"one","ip":"%2",)"
-    R"("ipConfig":"static","mac":"02:00:00:00:00:01","name":"Lumaboard","productType":11,)"
+    R"("ipConfig":"static","mac":"02:00:00:00:00:01","name":"=Lumaboard","productType":11,)"
     R"("protocolVersion":3,"status":"Device available"},{"conflicts":[%1],"firmware":"2.0",)"
-    R"("hostname":"%3","ip":"192.168.77.110","ipConfig":"static","mac":"02:00:00:00:00:02",)"
+    R"("hostname":"%3","ip":"192.168.77.110","ipConfig":"static","mac":"02:00:00:00:00:0b",)"
     R"("name":"Cinaboard","productType":22,"protocolVersion":4,"status":"Device available"}])";
 
 void CliLabTest::listSetAndRefusal()
@@ -64,8 +64,10 @@ void CliLabTest::listSetAndRefusal()
             + QString::fromUtf8(QJsonDocument::fromJson(run.out).toJson(QJsonDocument::Compact));
     };
     QCOMPARE(listed(), QString(Listed).arg("\"ip\"", "192.168.77.110", "two"));
+    QVERIFY(cli(QStringLiteral("list --csv --wait 1")).out.contains("\r\n'=Lumaboard,1.6,"));
 
-    const QString setHost2 = "set 02:00:00:00:00:02 --hostname %1 --user admin --password-stdin --json";
+    // The device spells its MAC in lower case, and only that spelling reaches it.
+    const QString setHost2 = "set 02:00:00:00:00:0B --hostname %1 --user admin --password-stdin --json";
     const CliRun set2 = cli(setHost2.arg("renamed") + " --remember", "right\n");
     QCOMPARE(set2.code, 0);
     QVERIFY(set2.out.contains("\"hostname\": \"renamed\"") && !QByteArray(set2.out + set2.err).contains("right"));
@@ -73,12 +75,13 @@ void CliLabTest::listSetAndRefusal()
     const CliRun typo = cli(setHost2.arg("typo"), "wrong\n");
     QCOMPARE(typo.code, 3);
     QVERIFY(typo.err.contains(": Authorization failed\n"));
-    // The leading zero goes out as the decimal it was checked as.
-    const CliRun set1 = cli(QStringLiteral("set 02:00:00:00:00:01 --ip 192.168.77.011"));
+    // The leading zero goes out as the decimal it was checked as; version 3 needs no login.
+    const CliRun set1 = cli("set 02:00:00:00:00:01 --ip 192.168.77.011 --user a --password-stdin", "x\n");
     QCOMPARE(set1.code, 0);
     QVERIFY(set1.out.contains("ip: 192.168.77.11\n") && set1.err.contains("Applying new"));
+    QVERIFY(set1.err.contains("02:00:00:00:00:01 needs no login (protocol version 3)"));
     QCOMPARE(listed(), QString(Listed).arg("", "192.168.77.11", "renamed"));
-    QCOMPARE(cli(QStringLiteral("set 02:00:00:00:00:02 --hostname two")).code, 0); // remembered
+    QCOMPARE(cli(QStringLiteral("set 02:00:00:00:00:0B --hostname two")).code, 0); // remembered
 }
 
 void CliLabTest::badInput_sendsNothing_data()
@@ -138,7 +141,7 @@ void CliLabTest::passwordPrompt_terminalEchoesAgain()
     QProcess process;
     process.setStandardInputFile(QString::fromLocal8Bit(::ptsname(master)));
     process.start(qEnvironmentVariable("QDF_CLI"),
-        QString("set 02:00:00:00:00:02 --hostname xy --user admin " + options).split(' ', Qt::SkipEmptyParts));
+        QString("set 02:00:00:00:00:0b --hostname xy --user admin " + options).split(' ', Qt::SkipEmptyParts));
     QByteArray err;
     QTRY_VERIFY_WITH_TIMEOUT((err += process.readAllStandardError()).contains("Password for"), 10000);
     QTRY_VERIFY(!echo());
