@@ -11,7 +11,6 @@
 
 #include <QCommandLineParser>
 #include <QEventLoop>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -709,7 +708,8 @@ int DeviceCli::exportFile(const QCommandLineParser &parser, const QStringList &a
     if (Datagram::isDeviceMac(fileName)
         || fileName.toUpper() == QLatin1String(Datagram::BroadcastMac))
         return fail(BadInput,
-            QStringLiteral("\"%1\" is a MAC address, not a FILE: export FILE [MAC ...]")
+            QStringLiteral("\"%1\" is a MAC address, not a FILE: export FILE [MAC ...] (a file "
+                           "of that name: ./%1)")
                 .arg(fileName));
     QStringList wanted;
     for (const QString &mac : arguments.mid(1)) {

@@ -188,12 +188,12 @@ bool ConnectionDialog::checkSettings()
         clearMark(hostnameEdit);
     else
         markInvalid(hostnameEdit);
-    if (invalid.isEmpty() && hostnameValid)
-        return true;
     if (!hostnameValid) {
         hostnameEdit->setFocus();
         return false;
     }
+    if (invalid.isEmpty())
+        return true;
     QLineEdit *firstInvalid = edits[invalid.first()];
     if (firstInvalid->isEnabled())
         firstInvalid->setFocus();
