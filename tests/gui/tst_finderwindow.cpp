@@ -335,6 +335,29 @@ private slots:
 
     // ---- failures: an export that did not reach the disk, a login the device can never receive
 
+    // Without an interface every request brings a warning, here the restart asked for while
+    // the set reply is handed on: its box opens after the delivery, not inside it.
+    void warningBox_waitsForTheDelivery()
+    {
+        TestSupport::TemporarySettings settings;
+        auto *transceiver = new PacketTransceiver(QStringList());
+        transceiver->setSendHookForTesting([](const QByteArray &) {});
+        MainWindow window(transceiver, nullptr);
+        QStringList boxes;
+        bool delivering = false;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (QWidget *box = QApplication::activeModalWidget())
+                boxes << (delivering ? "during" : "after"), box->close();
+        });
+        poll.start(5);
+        transceiver->sendRequest(9, Mac, QByteArray());
+        delivering = true;
+        emit transceiver->replyReceived(DeviceReplies::header(10, Mac));
+        delivering = false;
+        QTRY_COMPARE(boxes, QStringList({ "after", "after" }));
+    }
+
     void failedExport_saysWhyAndKeepsTheOldFile()
     {
         QTemporaryDir dir;
