@@ -7,6 +7,7 @@
 #include "logindata.h"
 #include "packettransceiver.h"
 #include "platform.h"
+#include "scancycle.h"
 
 #include <QAction>
 #include <QContextMenuEvent>
@@ -16,11 +17,11 @@
 #include <QIcon>
 #include <QInputDialog>
 #include <QKeySequence>
+#include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QSet>
 #include <QStatusBar>
-#include <QTimer>
 #include <QToolBar>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -97,11 +98,12 @@ MainWindow::MainWindow(PacketTransceiver *packetTransceiver, QWidget *parent)
 
     addToolBar(toolBar);
     setStatusBar(new QStatusBar(this));
+    // Beside it an action's status tip still shows for a while.
+    statusLabel = new QLabel(this);
+    statusBar()->addWidget(statusLabel, 1);
     setMinimumWidth(890 + widening);
 
-    checkTimer = new QTimer(this);
-    checkTimer->setInterval(3000);
-    checkTimer->setSingleShot(true);
+    scanCycle = new ScanCycle(transceiver, deviceModel, this);
 
     updateActions();
 
@@ -115,7 +117,8 @@ MainWindow::MainWindow(PacketTransceiver *packetTransceiver, QWidget *parent)
     connect(deviceView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
         &MainWindow::updateActions);
     connect(deviceModel, &QAbstractItemModel::rowsInserted, this, &MainWindow::updateActions);
-    connect(checkTimer, &QTimer::timeout, this, &MainWindow::checkDeviceCount);
+    connect(scanCycle, &ScanCycle::checked, this, &MainWindow::checkDeviceCount);
+    connect(deviceModel, &DeviceModel::fullChanged, this, &MainWindow::updateStatusSummary);
     // Queued: the box opens once the device's reply has been dealt with.
     connect(deviceModel, &DeviceModel::warningMessage, this, &MainWindow::onTranscvrWarning,
         Qt::QueuedConnection);
@@ -282,16 +285,14 @@ void MainWindow::scan()
         return;
     }
 
-    DeviceSteps::sendScanRequests(transceiver, deviceModel);
-    checkTimer->start();
+    scanCycle->start();
 }
 
 void MainWindow::checkDeviceCount()
 {
-    if (deviceModel->rowCount() > 0) {
-        DeviceSteps::markIncompleteRows(deviceModel);
+    // The cycle has marked what is still incomplete.
+    if (deviceModel->rowCount() > 0)
         return;
-    }
 
     const QStringList entries = transceiver->interfaces();
     QStringList names;
@@ -315,4 +316,11 @@ void MainWindow::checkDeviceCount()
         return;
     transceiver->selectInterface(name);
     scan();
+}
+
+void MainWindow::updateStatusSummary()
+{
+    statusLabel->setText(deviceModel->isFull()
+            ? tr("table full: further devices ignored until the next scan")
+            : QString());
 }

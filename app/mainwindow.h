@@ -8,12 +8,13 @@
 class DeviceModel;
 class DeviceTableView;
 class PacketTransceiver;
+class ScanCycle;
 class QAction;
 class QContextMenuEvent;
 class QFrame;
+class QLabel;
 class QMenu;
 class QTextBrowser;
-class QTimer;
 class QToolBar;
 
 class MainWindow : public QMainWindow
@@ -49,6 +50,7 @@ private:
     void showAboutDialog(QString text, QStringList products);
     QTextBrowser *createAppTextBrowser(QString text, QStringList products);
     QStringList loadLoginData(QString macAddress);
+    void updateStatusSummary();
 
     QFrame *centralFrame = nullptr;
     DeviceTableView *deviceView = nullptr;
@@ -62,7 +64,8 @@ private:
     QAction *exportAct = nullptr;
     QAction *deletePasswordAct = nullptr;
     PacketTransceiver *transceiver = nullptr;
-    QTimer *checkTimer = nullptr;
+    ScanCycle *scanCycle = nullptr;
+    QLabel *statusLabel = nullptr;
 
     // The scan benchmark reaches the members through a MainWindowTester of its own.
     friend class MainWindowTester;

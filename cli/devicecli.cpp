@@ -7,6 +7,7 @@
 #include "devicesteps.h"
 #include "logindata.h"
 #include "packettransceiver.h"
+#include "scancycle.h"
 #include "settingscheck.h"
 
 #include <QCommandLineParser>
@@ -29,7 +30,7 @@
 namespace {
 
 // The window's check time; `list` and `export` wait as long by default.
-constexpr int DefaultWaitMs = 3000;
+constexpr int DefaultWaitMs = ScanCycle::DefaultCheckMs;
 constexpr double MaxWaitSeconds = 3600;
 // The device's answer to the first read of its settings.
 constexpr int ReadTimeoutMs = 3000;
@@ -379,9 +380,11 @@ bool DeviceCli::scanFor(const QCommandLineParser &parser, int *code)
                            "instance is already running!"));
         return false;
     }
-    DeviceSteps::sendScanRequests(transceiver, model);
-    wait(waitMs);
-    DeviceSteps::markIncompleteRows(model);
+    ScanCycle cycle(transceiver, model);
+    QEventLoop loop;
+    connect(&cycle, &ScanCycle::checked, &loop, &QEventLoop::quit);
+    cycle.start(waitMs);
+    loop.exec();
     if (model->rowCount() == 0) {
         *code = fail(NoAnswer, QStringLiteral("No devices found!"));
         return false;

@@ -16,6 +16,9 @@
 #ifdef Q_OS_UNIX
 #include <sys/socket.h>
 #endif
+#ifdef Q_OS_LINUX
+#include <linux/sock_diag.h>
+#endif
 
 namespace {
 
@@ -35,6 +38,8 @@ constexpr qint64 QueuedDatagramOverhead = 64;
 // Replies are handed on in slices of this length, so that the window keeps
 // answering during a burst or a flood.
 constexpr int DeliverySliceMs = 25;
+// A check hands on at once what is read, but for no longer than this.
+constexpr int MaxImmediateDeliveryMs = 250;
 
 QString entryPart(const QString &entry, int part)
 {
@@ -324,8 +329,10 @@ void PacketTransceiver::queueDatagram(const QByteArray &datagram)
 {
     const qint64 cost = datagram.size() + QueuedDatagramOverhead;
     // A flood beyond the bound is dropped, as the system would drop it.
-    if (queuedBytes + cost > MaxQueuedBytes)
+    if (queuedBytes + cost > MaxQueuedBytes) {
+        ++queueDrops;
         return;
+    }
     queuedReplies.enqueue(datagram);
     queuedBytes += cost;
     if (!deliveryPosted) {
@@ -357,11 +364,59 @@ void PacketTransceiver::processPendingDatagrams()
             datagram = queuedReplies.dequeue();
             queuedBytes -= datagram.size() + QueuedDatagramOverhead;
         }
-        if (datagram.isNull())
-            showStrayDatagramBox(QStringLiteral("read error"));
-        else
-            dispatch(datagram);
+        deliver(datagram);
     }
+}
+
+void PacketTransceiver::deliverQueued()
+{
+    int count;
+    {
+        QMutexLocker lock(&queueMutex);
+        readWaitingDatagrams();
+        count = queuedReplies.size();
+    }
+    // Only what is there now, and for a bounded time: a flood going on must
+    // not hold the caller.
+    QElapsedTimer clock;
+    clock.start();
+    for (QByteArray datagram;
+         count > 0 && !clock.hasExpired(MaxImmediateDeliveryMs) && takeQueued(&datagram); --count)
+        deliver(datagram);
+}
+
+bool PacketTransceiver::takeQueued(QByteArray *datagram)
+{
+    QMutexLocker lock(&queueMutex);
+    if (queuedReplies.isEmpty())
+        return false;
+    *datagram = queuedReplies.dequeue();
+    queuedBytes -= datagram->size() + QueuedDatagramOverhead;
+    return true;
+}
+
+void PacketTransceiver::deliver(const QByteArray &datagram)
+{
+    if (datagram.isNull())
+        showStrayDatagramBox(QStringLiteral("read error"));
+    else
+        dispatch(datagram);
+}
+
+quint32 PacketTransceiver::droppedCount()
+{
+    quint32 system = 0;
+#ifdef Q_OS_LINUX
+    if (receiveDescriptor >= 0) {
+        quint32 memory[SK_MEMINFO_VARS] = {};
+        socklen_t length = sizeof memory;
+        if (::getsockopt(int(receiveDescriptor), SOL_SOCKET, SO_MEMINFO, memory, &length) == 0
+            && length > SK_MEMINFO_DROPS * sizeof(quint32))
+            system = memory[SK_MEMINFO_DROPS];
+    }
+#endif
+    QMutexLocker lock(&queueMutex);
+    return system + queueDrops;
 }
 
 void PacketTransceiver::dispatch(const QByteArray &datagram)

@@ -67,6 +67,13 @@ public:
     // for msec without processing events, but reads the replies that come
     // meanwhile, beside the reader thread, into the queue handed on later.
     void pause(int msec);
+    // Hands on at once every reply read so far (within a quarter second, so
+    // that a flood cannot hold the window), without waiting for the event
+    // loop's turn: the check after a scan judges what arrived in time.
+    void deliverQueued();
+    // Datagrams lost so far because a buffer was full: the system's receive
+    // buffer (where the system tells) or the bound of the queue. Wraps around.
+    quint32 droppedCount();
 
     static QList<InterfaceDescription> systemInterfaces();
     // Entries "MAC|IP|name" for every address beginning with "192.168." of every
@@ -101,6 +108,9 @@ private slots:
     void processPendingDatagrams();
 
 private:
+    // False, with nothing taken, when the queue is empty.
+    bool takeQueued(QByteArray *datagram);
+    void deliver(const QByteArray &datagram);
     QByteArray createMessageHeader(int messageId, QString destMacAddr, int payloadLength);
     void send(int messageId, const QString &destMacAddr, const QByteArray &payload);
     void bindSendSocket();
@@ -130,6 +140,7 @@ private:
     QQueue<QByteArray> queuedReplies;
     qint64 queuedBytes = 0;
     bool deliveryPosted = false;
+    quint32 queueDrops = 0;
 
     // One box for stray datagrams per scan: more arriving while it is open, or
     // after the user closed it, are dropped, so they cannot keep a box in front.

@@ -87,9 +87,6 @@ void DeviceModel::onDeviceRequestSent(int messageId, QString macAddress)
     case Datagram::RestartNetwork:
         setStatus(macAddress, ApplyingParameters());
         break;
-    case Datagram::GetNetworkConfig:
-        stampTime({ macAddress }, RequestTimeRole);
-        break;
     case Datagram::SetNetworkConfig:
     // Watched like the plain set: a lost request or a device that went away
     // must not leave the row waiting without a word.
@@ -170,6 +167,11 @@ void DeviceModel::updateRow(const QByteArray &datagram)
         items = takeRow(row);
         movingRow = false;
     } else {
+        if (rowCount() >= MaxRows) {
+            if (!full)
+                emit fullChanged(full = true);
+            return;
+        }
         row = rowCount();
         for (int column = 0; column < ColumnCount; ++column)
             items.append(new QStandardItem);
@@ -197,10 +199,9 @@ void DeviceModel::updateRow(const QByteArray &datagram)
         const QString ipAddress = failed ? NotAvailable : payloadText(datagram, IpAddress);
         items[ColumnHostname]->setText(hostname);
         items[ColumnIpAddress]->setText(ipAddress);
-        items[ColumnIpConfig]->setText(failed ? NotAvailable
-                : payloadText(datagram, Dhcp) == QLatin1String("1")
-                ? QStringLiteral("DHCP")
-                : QStringLiteral("static"));
+        items[ColumnIpConfig]->setText(failed                       ? NotAvailable
+                : payloadText(datagram, Dhcp) == QLatin1String("1") ? QStringLiteral("DHCP")
+                                                                    : QStringLiteral("static"));
         indexHostname(macCell, d, hostname);
         indexIpAddress(macCell, d, ipAddress);
     }
@@ -406,9 +407,13 @@ void DeviceModel::onTimeout()
         }
         d = current(entry);
         if (d && d->restartStarted != NotStarted && now - d->restartStarted > RestartDelay) {
-            emit sendGetEthConfiguration(d->mac);
+            // Only this re-read is watched; a scan asking a row for a missing
+            // reply must not call the device unresponsive.
+            const QString mac = d->mac;
+            emit sendGetEthConfiguration(mac);
             if ((d = current(entry)))
                 clearTime(*d, RestartTimeRole);
+            stampTime({ mac }, RequestTimeRole);
         }
     }
 }
@@ -476,6 +481,8 @@ void DeviceModel::forgetAll()
     }
     dirtyRows.clear();
     watched.clear();
+    if (full)
+        emit fullChanged(full = false);
 }
 
 void DeviceModel::refreshRowCache()

@@ -47,6 +47,10 @@ public:
         ProductTypeRole,
     };
 
+    // A scan keeps no more rows (a /16's worth of hosts): a flood of forged
+    // replies from ever new MACs must not fill memory.
+    static constexpr int MaxRows = 65536;
+
     explicit DeviceModel(QObject *parent = nullptr);
     ~DeviceModel() override;
 
@@ -60,6 +64,9 @@ public:
     // that is stored removes the stored one.
     void setPendingLoginData(const QStringList &loginList, bool remember);
 
+    // Whether a new MAC was turned away since the table was last emptied.
+    bool isFull() const { return full; }
+
     // Nothing but tests replaces the system clocks.
     void setClock(const DeviceClock *clock);
 
@@ -70,6 +77,7 @@ public slots:
 signals:
     void sendRestartNetwork(QString macAddress);
     void sendGetEthConfiguration(QString macAddress);
+    void fullChanged(bool full);
     // A login the user asked to remember could not be stored safely.
     void warningMessage(QString title, QString msg);
 
@@ -133,6 +141,7 @@ private:
 
     const DeviceClock *clock;
     bool movingRow = false;
+    bool full = false;
     quint64 nextSerial = 1;
     std::unordered_map<QStandardItem *, Device> devices;
     QMultiHash<QString, QStandardItem *> macIndex; // case-folded MAC text

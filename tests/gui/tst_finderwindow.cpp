@@ -333,6 +333,33 @@ private slots:
         QVERIFY(!(window.windowState() & Qt::WindowMinimized));
     }
 
+    // ---- a flood of forged devices: the table stops at its bound and says so until the next scan
+
+    void tableFull_dropsNewDevicesUntilTheNextScan()
+    {
+        Finder f;
+        const auto forged = [](int n) {
+            return QString::asprintf("0A:00:00:%02X:%02X:%02X", n >> 16, (n >> 8) & 0xff, n & 0xff);
+        };
+        for (int n = 0; n <= DeviceModel::MaxRows; ++n)
+            f.reply(DeviceReplies::deviceInfo(forged(n)));
+        const QLabel *summary = f.window.statusBar()->findChild<QLabel *>();
+        QCOMPARE(f.model->rowCount(), DeviceModel::MaxRows);
+        QCOMPARE(f.model->findRow(forged(DeviceModel::MaxRows)), -1);
+        QVERIFY(
+            summary->text().contains("table full: further devices ignored until the next scan"));
+        // A device already in the table still completes its row.
+        f.reply(DeviceReplies::networkConfig(forged(7), 0, "kept"));
+        QCOMPARE(f.model->index(f.model->findRow(forged(7)), DeviceModel::ColumnHostname)
+                     .data()
+                     .toString(),
+            QStringLiteral("kept"));
+        f.model->setRowCount(0); // as the next scan starts
+        QVERIFY(!summary->text().contains("table full"));
+        f.reply(DeviceReplies::deviceInfo(forged(DeviceModel::MaxRows)));
+        QCOMPARE(f.model->rowCount(), 1);
+    }
+
     // ---- failures: an export that did not reach the disk, a login the device can never receive
 
     // Without an interface every request brings a warning, here the restart asked for while

@@ -55,7 +55,7 @@ void CliLabTest::listSetAndRefusal()
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(logins.path()));
     QTemporaryFile config;
     QVERIFY(config.open() && config.write(Devices) > 0 && config.flush());
-    NetLab::SimulatorProcess simulator(QStringList { "--config", config.fileName(), "--junk", "2" });
+    NetLab::SimulatorProcess simulator(QStringList { "--config", config.fileName(), "--junk", "2", "--verbose" });
     QVERIFY2(simulator.start(), qPrintable(simulator.errorText()));
     // Exit code, lines about foreign datagrams, devices.
     auto listed = [&]() -> QString {
@@ -64,6 +64,10 @@ void CliLabTest::listSetAndRefusal()
             + QString::fromUtf8(QJsonDocument::fromJson(run.out).toJson(QJsonDocument::Compact));
     };
     QCOMPARE(listed(), QString(Listed).arg("\"ip\"", "192.168.77.110", "two"));
+    // Nothing was lost: the devices saw both broadcasts once and nothing more.
+    QTest::qWait(300);
+    const QByteArray requests = simulator.readAllStandardError();
+    QVERIFY2(requests.count('\n') == 2 && requests.count("to FF:FF:FF:FF:FF:FF") == 2, requests.constData());
     QVERIFY(cli(QStringLiteral("list --csv --wait 1")).out.contains("\r\n'=Lumaboard,1.6,"));
 
     // The device spells its MAC in lower case, and only that spelling reaches it.

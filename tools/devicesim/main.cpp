@@ -37,7 +37,10 @@ const char Description[]
       "--flood N answers every request also with N forged replies to its\n"
       "sender, each from a MAC of its own and --flood-bytes long: device\n"
       "information with a name that fills it, and network configurations,\n"
-      "in turn.\n"
+      "in turn; --flood-ms MS spreads them evenly over MS ms.\n"
+      "\n"
+      "--loss SHARE loses each reply of a device at random with that\n"
+      "probability (0 to 1), as a lossy switch would.\n"
       "\n"
       "Prints \"ready\" on stdout once bound. With --control it reads commands\n"
       "from stdin, one a line, and answers each with a line \"ok ...\" or\n"
@@ -84,6 +87,12 @@ int main(int argc, char **argv)
     const QCommandLineOption floodBytesOption(QStringLiteral("flood-bytes"),
         QStringLiteral("Length of each forged reply (default 8000)."), QStringLiteral("BYTES"),
         QStringLiteral("8000"));
+    const QCommandLineOption floodMsOption(QStringLiteral("flood-ms"),
+        QStringLiteral("Spreads the forged replies of each request over MS ms (default 0)."),
+        QStringLiteral("MS"), QStringLiteral("0"));
+    const QCommandLineOption lossOption(QStringLiteral("loss"),
+        QStringLiteral("Loses each reply of a device with this probability (default 0)."),
+        QStringLiteral("SHARE"), QStringLiteral("0"));
     const QCommandLineOption junkOption(QStringLiteral("junk"),
         QStringLiteral("Sends N foreign datagrams with the answers to each request."),
         QStringLiteral("N"), QStringLiteral("0"));
@@ -94,7 +103,8 @@ int main(int argc, char **argv)
     const QCommandLineOption controlOption(
         QStringLiteral("control"), QStringLiteral("Reads commands from stdin (see above)."));
     parser.addOptions({ configOption, countOption, versionOption, delayOption, spreadOption,
-        floodOption, floodBytesOption, junkOption, verboseOption, controlOption });
+        floodOption, floodBytesOption, floodMsOption, lossOption, junkOption, verboseOption,
+        controlOption });
 
     if (!parser.parse(QCoreApplication::arguments()))
         return fail(parser.errorText());
@@ -122,6 +132,13 @@ int main(int argc, char **argv)
         return fail(QStringLiteral("--flood wants a number from 0"));
     if (!number(floodBytesOption, Datagram::Header::Size, 65507, &floodBytes))
         return fail(QStringLiteral("--flood-bytes wants a number from 124 to 65507"));
+    int floodMs = 0;
+    if (!number(floodMsOption, 0, 600000, &floodMs))
+        return fail(QStringLiteral("--flood-ms wants a number of milliseconds"));
+    bool lossOk = false;
+    const double loss = parser.value(lossOption).toDouble(&lossOk);
+    if (!lossOk || !(loss >= 0 && loss <= 1))
+        return fail(QStringLiteral("--loss wants a share from 0 to 1"));
 
     QVector<SimDevice> devices;
     if (parser.isSet(countOption)) {
@@ -161,7 +178,8 @@ int main(int argc, char **argv)
     Simulator simulator(devices);
     simulator.setVerbose(parser.isSet(verboseOption));
     simulator.setJunkPerRequest(junk);
-    simulator.setFloodPerRequest(flood, floodBytes);
+    simulator.setFloodPerRequest(flood, floodBytes, floodMs);
+    simulator.setLoss(loss);
     QString error;
     if (!simulator.bind(&error))
         return fail(QStringLiteral("cannot bind UDP port 28244: %1").arg(error));

@@ -1,9 +1,11 @@
 #include "simulator.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSet>
 #include <QSocketNotifier>
@@ -360,6 +362,8 @@ void Simulator::sendReply(const SimDevice &device, const QByteArray &request, in
     quint32 status, const QByteArray &payload)
 {
     using namespace Datagram;
+    if (loss > 0 && QRandomGenerator::global()->generateDouble() < loss)
+        return;
     HeaderFields f;
     f.messageId = messageId;
     f.status = status;
@@ -439,8 +443,30 @@ bool Simulator::forge(const QStringList &what)
 
 void Simulator::sendFlood(const QString &destMac)
 {
+    if (floodSpreadMs <= 0) {
+        sendForged(destMac, floodPerRequest);
+        return;
+    }
+    auto *timer = new QTimer(this);
+    timer->setTimerType(Qt::PreciseTimer);
+    QElapsedTimer clock;
+    clock.start();
+    const int total = floodPerRequest;
+    const qint64 spread = floodSpreadMs;
+    connect(timer, &QTimer::timeout, this, [=, sent = 0]() mutable {
+        const int due = int(qMin<qint64>(total, total * clock.elapsed() / spread));
+        sendForged(destMac, due - sent);
+        sent = due;
+        if (sent >= total)
+            timer->deleteLater();
+    });
+    timer->start(1);
+}
+
+void Simulator::sendForged(const QString &destMac, int count)
+{
     using namespace Datagram;
-    for (int i = 0; i < floodPerRequest; ++i) {
+    for (int i = 0; i < count; ++i) {
         // What any host on the LAN can send: replies nobody asked for, each
         // from a device the table has not seen yet.
         const quint32 n = ++floodCounter;
@@ -455,7 +481,8 @@ void Simulator::sendFlood(const QString &destMac)
         const int payloadBytes = floodBytes - Header::Size;
         QByteArray payload = f.messageId == DeviceInfoReply
             ? encodeDeviceInfo(QStringLiteral("312"), QStringLiteral("1.0"),
-                QString(qMax(0, payloadBytes - DeviceInfo::DeviceName.offset - 1), QLatin1Char('x')))
+                QString(
+                    qMax(0, payloadBytes - DeviceInfo::DeviceName.offset - 1), QLatin1Char('x')))
             : encodeNetworkConfig(mac, SimDevice().settings);
         payload.append(qMax(0, payloadBytes - payload.size()), '\0');
         f.payloadLength = payload.size();

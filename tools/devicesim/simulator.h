@@ -51,13 +51,16 @@ public:
     void setVerbose(bool on) { verbose = on; }
     // Foreign datagrams sent along with the answers to each request.
     void setJunkPerRequest(int count) { junkPerRequest = count; }
-    // Forged replies of `bytes` each, from ever new MACs, sent to the sender
-    // of each request.
-    void setFloodPerRequest(int count, int bytes)
+    // Forged replies of `bytes` each, from ever new MACs, sent to the
+    // sender of each request, spread evenly over `spreadMs` (0: at once).
+    void setFloodPerRequest(int count, int bytes, int spreadMs = 0)
     {
         floodPerRequest = count;
         floodBytes = bytes;
+        floodSpreadMs = spreadMs;
     }
+    // Each reply of a device is lost with this probability, as on a lossy switch.
+    void setLoss(double share) { loss = share; }
     void enableControl();
 
 private:
@@ -73,6 +76,7 @@ private:
     // Hostile datagrams for the finder's tests; false for an unknown kind.
     bool forge(const QStringList &what);
     void sendFlood(const QString &destMac);
+    void sendForged(const QString &destMac, int count);
     void broadcast(const QByteArray &datagram);
     void readControl();
     void runCommand(const QString &line);
@@ -87,5 +91,7 @@ private:
     quint32 junkCounter = 0;
     int floodPerRequest = 0;
     int floodBytes = 0;
+    int floodSpreadMs = 0;
+    double loss = 0;
     quint32 floodCounter = 0;
 };

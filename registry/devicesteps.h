@@ -11,8 +11,8 @@
 class DeviceModel;
 class PacketTransceiver;
 
-// The steps of a scan and of a settings change that the window and the
-// command line take alike, so both talk to the devices the same way.
+// The steps of a settings change that the window and the command line take
+// alike, so both talk to the devices the same way (a scan is a ScanCycle).
 namespace DeviceSteps {
 
 // Below this protocol version a device takes its settings without credentials.
@@ -21,14 +21,6 @@ inline constexpr quint8 FirstAuthenticatedVersion = 4;
 // Lets the model hear of every reply and request of the transceiver and send
 // its restart and re-read requests through it.
 void connectModel(PacketTransceiver *transceiver, DeviceModel *model);
-
-// Empties the table and broadcasts both requests of a scan. The transceiver
-// must be bound.
-void sendScanRequests(PacketTransceiver *transceiver, DeviceModel *model);
-
-// Marks every row with an empty cell among the device columns as incomplete,
-// as the check after a scan does.
-void markIncompleteRows(DeviceModel *model);
 
 // Whether the device of a stored configuration reply takes only authenticated requests.
 bool needsLogin(const QByteArray &configReply);

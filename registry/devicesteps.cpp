@@ -1,7 +1,6 @@
 #include "devicesteps.h"
 
 #include "devicemodel.h"
-#include "devicestatus.h"
 #include "packettransceiver.h"
 #include "settingscheck.h"
 
@@ -17,31 +16,6 @@ void connectModel(PacketTransceiver *transceiver, DeviceModel *model)
         qOverload<QString>(&PacketTransceiver::getNetworkConfig));
     QObject::connect(
         model, &DeviceModel::sendRestartNetwork, transceiver, &PacketTransceiver::restartNetwork);
-}
-
-void sendScanRequests(PacketTransceiver *transceiver, DeviceModel *model)
-{
-    const QString everyDevice = QString::fromLatin1(Datagram::BroadcastMac);
-    model->setRowCount(0);
-    transceiver->getDeviceInfo(everyDevice);
-    // Replies that come meanwhile are handed on once the event loop runs again.
-    transceiver->pause(100);
-    transceiver->getNetworkConfig(everyDevice);
-}
-
-void markIncompleteRows(DeviceModel *model)
-{
-    const InformationIncomplete incomplete;
-    for (int row = 0; row < model->rowCount(); ++row) {
-        for (int column = DeviceModel::ColumnDeviceName; column <= DeviceModel::ColumnMacAddress;
-             ++column) {
-            if (model->index(row, column).data().toString().isEmpty()) {
-                model->setStatus(
-                    model->index(row, DeviceModel::ColumnMacAddress).data().toString(), incomplete);
-                break;
-            }
-        }
-    }
 }
 
 bool needsLogin(const QByteArray &configReply)
