@@ -364,16 +364,10 @@ void DeviceCli::wait(int ms, const std::function<bool()> &done)
 
 bool DeviceCli::scanFor(const QCommandLineParser &parser, int *code)
 {
-    int waitMs = DefaultWaitMs;
-    if (parser.isSet(QStringLiteral("wait"))) {
-        bool ok = false;
-        const double seconds = parser.value(QStringLiteral("wait")).toDouble(&ok);
-        if (!ok || seconds < 0 || seconds > MaxWaitSeconds) {
-            *code = fail(BadInput, QStringLiteral("--wait wants seconds from 0 to 3600"));
-            return false;
-        }
-        waitMs = int(seconds * 1000);
-    }
+    // run() let through only a finite number of seconds from 0 to 3600.
+    const int waitMs = parser.isSet(QStringLiteral("wait"))
+        ? int(parser.value(QStringLiteral("wait")).toDouble() * 1000)
+        : DefaultWaitMs;
     if (!bind()) {
         *code = fail(BindFailed,
             QStringLiteral("Could not bind socket! Please check if another application "
