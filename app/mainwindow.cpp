@@ -10,6 +10,7 @@
 #include "scancycle.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDesktopServices>
 #include <QFontMetrics>
@@ -18,9 +19,10 @@
 #include <QInputDialog>
 #include <QKeySequence>
 #include <QLabel>
+#include <QLocale>
 #include <QMenu>
 #include <QMessageBox>
-#include <QSet>
+#include <QSignalBlocker>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QUrl>
@@ -94,12 +96,26 @@ MainWindow::MainWindow(PacketTransceiver *packetTransceiver, QWidget *parent)
     toolBar->addAction(editAct);
     toolBar->addAction(aboutAct);
 
+    // Reached by Tab like any tool bar widget; the label names it for screen readers too.
+    auto *selectorLabel = new QLabel(tr("Network interface"));
+    selectorLabel->setContentsMargins(12, 0, 6, 0);
+    interfaceSelector = new QComboBox;
+    interfaceSelector->setObjectName(QStringLiteral("interfaceSelector"));
+    interfaceSelector->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    interfaceSelector->setAccessibleName(tr("Network interface"));
+    interfaceSelector->setToolTip(tr("Network interface"));
+    selectorLabel->setBuddy(interfaceSelector);
+    toolBar->addWidget(selectorLabel);
+    toolBar->addWidget(interfaceSelector);
+    updateInterfaceSelector();
+
     setActionTexts();
 
     addToolBar(toolBar);
     setStatusBar(new QStatusBar(this));
-    // Beside it an action's status tip still shows for a while.
+    // A widget of its own, so that action status tips still show over it for a moment.
     statusLabel = new QLabel(this);
+    statusLabel->setObjectName(QStringLiteral("statusLabel"));
     statusBar()->addWidget(statusLabel, 1);
     setMinimumWidth(890 + widening);
 
@@ -119,6 +135,16 @@ MainWindow::MainWindow(PacketTransceiver *packetTransceiver, QWidget *parent)
     connect(deviceModel, &QAbstractItemModel::rowsInserted, this, &MainWindow::updateActions);
     connect(scanCycle, &ScanCycle::checked, this, &MainWindow::checkDeviceCount);
     connect(deviceModel, &DeviceModel::fullChanged, this, &MainWindow::updateStatusSummary);
+    connect(transceiver, &PacketTransceiver::interfacesChanged, this, [this] {
+        updateInterfaceSelector();
+        updateStatusSummary();
+    });
+    connect(interfaceSelector, qOverload<int>(&QComboBox::activated), this, [this](int index) {
+        // Entry 0 is the one in use already.
+        if (index > 0
+            && transceiver->selectInterfaceEntry(interfaceSelector->itemData(index).toString()))
+            scan();
+    });
     // Queued: the box opens once the device's reply has been dealt with.
     connect(deviceModel, &DeviceModel::warningMessage, this, &MainWindow::onTranscvrWarning,
         Qt::QueuedConnection);
@@ -275,8 +301,68 @@ QStringList MainWindow::loadLoginData(QString macAddress)
     return LoginData::load(macAddress);
 }
 
+void MainWindow::updateInterfaceSelector()
+{
+    const QSignalBlocker blocker(interfaceSelector);
+    interfaceSelector->clear();
+    const QStringList entries = transceiver->interfaces();
+    for (const QString &entry : entries)
+        interfaceSelector->addItem(QStringLiteral("%1 (%2)").arg(entry.section(QLatin1Char('|'), 2),
+                                       entry.section(QLatin1Char('|'), 1, 1)),
+            entry);
+    interfaceSelector->setEnabled(!entries.isEmpty());
+}
+
+void MainWindow::updateStatusSummary()
+{
+    const QString entry = transceiver->interfaces().value(0);
+    const QString name = entry.section(QLatin1Char('|'), 2);
+    const QString ip = entry.section(QLatin1Char('|'), 1, 1);
+    const QString full = deviceModel->isFull()
+        ? QStringLiteral(", ") + tr("table full: further devices ignored until the next scan")
+        : QString();
+    // Until the check, the table is still filling.
+    if (scanCycle->isRunning()) {
+        statusLabel->setText((entry.isEmpty() ? tr("Scanning, no IPv4 network interface...")
+                                              : tr("Scanning on %1 (%2)...").arg(name, ip))
+            + full);
+        return;
+    }
+    const int rows = deviceModel->rowCount();
+    const int incompleteCode = InformationIncomplete().code();
+    int conflicts = 0;
+    int incomplete = 0;
+    for (int row = 0; row < rows; ++row) {
+        // The model marks a conflict by the cell's tool tip.
+        const auto marked = [this, row](int column) {
+            return !deviceModel->index(row, column).data(Qt::ToolTipRole).toString().isEmpty();
+        };
+        if (marked(DeviceModel::ColumnIpAddress) || marked(DeviceModel::ColumnHostname))
+            ++conflicts;
+        if (deviceModel->index(row, DeviceModel::ColumnMacAddress)
+                .data(DeviceModel::StatusCodeRole)
+                .toInt()
+            == incompleteCode)
+            ++incomplete;
+    }
+    const QLocale locale;
+    QString text;
+    if (entry.isEmpty())
+        text = rows == 1 ? tr("1 device, no IPv4 network interface")
+                         : tr("%1 devices, no IPv4 network interface").arg(locale.toString(rows));
+    else
+        text = rows == 1 ? tr("1 device on %1 (%2)").arg(name, ip)
+                         : tr("%1 devices on %2 (%3)").arg(locale.toString(rows), name, ip);
+    if (conflicts > 0)
+        text += tr(", %1 with conflicts").arg(locale.toString(conflicts));
+    if (incomplete > 0)
+        text += tr(", %1 incomplete").arg(locale.toString(incomplete));
+    statusLabel->setText(text + full);
+}
+
 void MainWindow::scan()
 {
+    transceiver->refreshInterfaces();
     if (!transceiver->bindSocket()) {
         QMessageBox::critical(this, tr("Scan devices"),
             tr("Could not bind socket! Please check if another application instance is already "
@@ -286,11 +372,13 @@ void MainWindow::scan()
     }
 
     scanCycle->start();
+    updateStatusSummary();
 }
 
 void MainWindow::checkDeviceCount()
 {
     // The cycle has marked what is still incomplete.
+    updateStatusSummary();
     if (deviceModel->rowCount() > 0)
         return;
 
@@ -299,8 +387,8 @@ void MainWindow::checkDeviceCount()
     for (const QString &entry : entries)
         names << entry.split(QLatin1Char('|')).value(2);
     // Two addresses of one interface are no choice: the name picks the first.
-    const int interfaceCount = QSet<QString>(names.cbegin(), names.cend()).size();
-    if (!isOlderWindows() && interfaceCount < 2) {
+    names.removeDuplicates();
+    if (!isOlderWindows() && names.size() < 2) {
         QMessageBox::information(this, QStringLiteral("Quorvel Device Finder"),
             tr("No devices found!"), QMessageBox::Ok, QMessageBox::NoButton);
         return;
@@ -316,11 +404,4 @@ void MainWindow::checkDeviceCount()
         return;
     transceiver->selectInterface(name);
     scan();
-}
-
-void MainWindow::updateStatusSummary()
-{
-    statusLabel->setText(deviceModel->isFull()
-            ? tr("table full: further devices ignored until the next scan")
-            : QString());
 }

@@ -10,6 +10,7 @@ class DeviceTableView;
 class PacketTransceiver;
 class ScanCycle;
 class QAction;
+class QComboBox;
 class QContextMenuEvent;
 class QFrame;
 class QLabel;
@@ -50,6 +51,9 @@ private:
     void showAboutDialog(QString text, QStringList products);
     QTextBrowser *createAppTextBrowser(QString text, QStringList products);
     QStringList loadLoginData(QString macAddress);
+    // The interfaces in the tool bar's selector, the one in use current.
+    void updateInterfaceSelector();
+    // The status bar's summary of the last scan.
     void updateStatusSummary();
 
     QFrame *centralFrame = nullptr;
@@ -65,6 +69,7 @@ private:
     QAction *deletePasswordAct = nullptr;
     PacketTransceiver *transceiver = nullptr;
     ScanCycle *scanCycle = nullptr;
+    QComboBox *interfaceSelector = nullptr;
     QLabel *statusLabel = nullptr;
 
     // The scan benchmark reaches the members through a MainWindowTester of its own.

@@ -45,6 +45,7 @@ const char Usage[]
       "                            [--dns1 ADDR] [--dns2 ADDR] [--user NAME]\n"
       "                            [--password-stdin] [--remember] [--json] [--interface NAME]\n"
       "  quorvel-device-cli export FILE [--wait SECONDS] [--interface NAME] [MAC ...]\n"
+      "  quorvel-device-cli interfaces [--json]\n"
       "  quorvel-device-cli --help | --version\n"
       "\n"
       "Finds Quorvel network devices on the LAN by UDP broadcast (port 28244), as\n"
@@ -73,12 +74,17 @@ const char Usage[]
       "        command line; Ctrl+D or Enter alone at the prompt sends nothing.\n"
       "export  scans and writes the Zet7 connection file FILE for every device that\n"
       "        can be exported, or for the MACs given; it names the ones it skips.\n"
+      "interfaces  lists the network interfaces a scan can use (up or running, not\n"
+      "        loopback, with an IPv4 address), the one used by default first: name,\n"
+      "        IPv4 address and MAC, or a JSON array (--json) with the keys name, ip\n"
+      "        and mac.\n"
       "--interface NAME  sends through that network interface instead of the first\n"
-      "        one with a 192.168.x.x address.\n"
+      "        one that interfaces lists.\n"
       "\n"
       "Exit codes:\n"
       "  0  success\n"
-      "  1  no device found, the device did not answer, or the file was not written\n"
+      "  1  no device found, the device did not answer, the file was not written,\n"
+      "     or no network interface is usable\n"
       "  2  bad usage or bad input (no change was sent for it)\n"
       "  3  authorization failed or the device refused the settings\n"
       "  4  the receiving port 28244 could not be bound\n";
@@ -89,7 +95,7 @@ struct OptionUse
     const char *name;
     const char *commands;
 };
-const OptionUse OptionUses[] = { { "json", "list set" }, { "csv", "list" },
+const OptionUse OptionUses[] = { { "json", "list set interfaces" }, { "csv", "list" },
     { "wait", "list export" }, { "interface", "list set export" }, { "hostname", "set" },
     { "dhcp", "set" }, { "static", "set" }, { "ip", "set" }, { "mask", "set" },
     { "gateway", "set" }, { "domain", "set" }, { "dns1", "set" }, { "dns2", "set" },
@@ -291,10 +297,11 @@ int DeviceCli::run(const QStringList &arguments)
     }
     QStringList positional = parser.positionalArguments();
     if (positional.isEmpty())
-        return fail(BadInput, QStringLiteral("no command given: list, set or export (see --help)"));
+        return fail(BadInput,
+            QStringLiteral("no command given: list, set, export or interfaces (see --help)"));
     const QString command = positional.takeFirst();
     if (command != QLatin1String("list") && command != QLatin1String("set")
-        && command != QLatin1String("export"))
+        && command != QLatin1String("export") && command != QLatin1String("interfaces"))
         return fail(BadInput, QStringLiteral("unknown command \"%1\" (see --help)").arg(command));
     for (const OptionUse &use : OptionUses) {
         const QString name = QLatin1String(use.name);
@@ -316,8 +323,9 @@ int DeviceCli::run(const QStringList &arguments)
             [&name](const QString &e) { return e.section(QLatin1Char('|'), 2) == name; });
         if (!known)
             return fail(BadInput,
-                QStringLiteral("no usable interface \"%1\" (one with a 192.168.x.x address)")
-                    .arg(name));
+                QStringLiteral(
+                    "no usable interface \"%1\" (quorvel-device-cli interfaces lists them)")
+                    .arg(printable(name)));
         transceiver->selectInterface(name);
     }
 
@@ -333,6 +341,12 @@ int DeviceCli::run(const QStringList &arguments)
         if (positional.size() != 1)
             return fail(BadInput, QStringLiteral("set takes exactly one MAC address"));
         return set(parser, positional.first());
+    }
+    if (command == QLatin1String("interfaces")) {
+        if (!positional.isEmpty())
+            return fail(BadInput,
+                QStringLiteral("interfaces takes no argument \"%1\"").arg(positional.first()));
+        return listInterfaces(parser);
     }
     return exportFile(parser, positional);
 }
@@ -368,6 +382,7 @@ bool DeviceCli::scanFor(const QCommandLineParser &parser, int *code)
     const int waitMs = parser.isSet(QStringLiteral("wait"))
         ? int(parser.value(QStringLiteral("wait")).toDouble() * 1000)
         : DefaultWaitMs;
+    transceiver->refreshInterfaces();
     if (!bind()) {
         *code = fail(BindFailed,
             QStringLiteral("Could not bind socket! Please check if another application "
@@ -381,9 +396,61 @@ bool DeviceCli::scanFor(const QCommandLineParser &parser, int *code)
     loop.exec();
     if (model->rowCount() == 0) {
         *code = fail(NoAnswer, QStringLiteral("No devices found!"));
+        // The devices may well be behind another link.
+        const QStringList entries = transceiver->interfaces();
+        const QString inUse = entries.value(0).section(QLatin1Char('|'), 2);
+        QStringList names, others;
+        for (const QString &entry : entries) {
+            const QString name = entry.section(QLatin1Char('|'), 2);
+            if (name != inUse && !names.contains(name)) {
+                names << name;
+                others << QStringLiteral("%1 (%2)").arg(
+                    printable(name), entry.section(QLatin1Char('|'), 1, 1));
+            }
+        }
+        if (!others.isEmpty())
+            note(QStringLiteral("nothing answered on %1 (%2); other interfaces: %3; "
+                                "choose one with --interface NAME")
+                     .arg(printable(inUse), entries.first().section(QLatin1Char('|'), 1, 1),
+                         others.join(QLatin1String(", "))));
         return false;
     }
     return true;
+}
+
+int DeviceCli::listInterfaces(const QCommandLineParser &parser)
+{
+    const QStringList entries = transceiver->interfaces();
+    QJsonArray json;
+    QVector<QStringList> lines { { QStringLiteral("Interface"), QStringLiteral("IPv4 address"),
+        QStringLiteral("MAC address") } };
+    for (const QString &entry : entries) {
+        const QString name = entry.section(QLatin1Char('|'), 2);
+        const QString ip = entry.section(QLatin1Char('|'), 1, 1);
+        const QString mac = entry.section(QLatin1Char('|'), 0, 0);
+        json.append(QJsonObject { { QStringLiteral("name"), name }, { QStringLiteral("ip"), ip },
+            { QStringLiteral("mac"), mac } });
+        lines << QStringList { printable(name), ip, mac };
+    }
+    if (parser.isSet(QStringLiteral("json"))) {
+        print(QString::fromUtf8(QJsonDocument(json).toJson(QJsonDocument::Indented)));
+    } else if (!entries.isEmpty()) {
+        int widths[2] = {};
+        for (const QStringList &line : qAsConst(lines)) {
+            for (int column = 0; column < 2; ++column)
+                widths[column] = std::max(widths[column], int(line.at(column).size()));
+        }
+        QString output;
+        for (const QStringList &line : qAsConst(lines))
+            output += line.at(0).leftJustified(widths[0] + 2)
+                + line.at(1).leftJustified(widths[1] + 2) + line.at(2) + QLatin1Char('\n');
+        print(output);
+    }
+    if (entries.isEmpty())
+        return fail(NoAnswer,
+            QStringLiteral(
+                "no usable network interface (up or running, not loopback, with an IPv4 address)"));
+    return Success;
 }
 
 QStringList DeviceCli::rowMacsInOrder() const

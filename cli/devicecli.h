@@ -40,6 +40,7 @@ private:
     int list(const QCommandLineParser &parser);
     int set(const QCommandLineParser &parser, const QString &mac);
     int exportFile(const QCommandLineParser &parser, const QStringList &arguments);
+    int listInterfaces(const QCommandLineParser &parser);
 
     bool bind();
     bool scanFor(const QCommandLineParser &parser, int *code);

@@ -24,7 +24,7 @@ namespace {
 
 const QString FallbackMacAddress = QStringLiteral("DD:DD:DD:DD:DD:DD");
 const QString FallbackIpAddress = QStringLiteral("0.0.0.0");
-const QString UsableAddressPrefix = QStringLiteral("192.168.");
+const QString PreferredAddressPrefix = QStringLiteral("192.168.");
 const QChar EntrySeparator = QLatin1Char('|');
 
 // A plant of a thousand devices answers a scan with two thousand datagrams
@@ -46,23 +46,13 @@ QString entryPart(const QString &entry, int part)
     return entry.split(EntrySeparator, Qt::KeepEmptyParts, Qt::CaseSensitive).value(part);
 }
 
-// Looked up at each send: an adapter plugged in again comes back with another
-// index. 0, for a name the system does not know, leaves the choice to routing.
-uint interfaceIndex(const QString &humanReadableName)
-{
-    const QList<QNetworkInterface> all = QNetworkInterface::allInterfaces();
-    for (const QNetworkInterface &iface : all) {
-        if (iface.humanReadableName() == humanReadableName)
-            return uint(iface.index());
-    }
-    return 0;
-}
-
 } // namespace
 
 PacketTransceiver::PacketTransceiver(QObject *parent)
     : PacketTransceiver(interfaceEntries(systemInterfaces()), parent)
-{ }
+{
+    interfaceSource = &PacketTransceiver::systemInterfaces;
+}
 
 PacketTransceiver::PacketTransceiver(const QStringList &interfaceEntries, QObject *parent)
     : QObject(parent)
@@ -100,6 +90,7 @@ QList<PacketTransceiver::InterfaceDescription> PacketTransceiver::systemInterfac
         d.loopback = iface.flags().testFlag(QNetworkInterface::IsLoopBack);
         d.hardwareAddress = iface.hardwareAddress();
         d.humanReadableName = iface.humanReadableName();
+        d.index = iface.index();
         const QList<QNetworkAddressEntry> entries = iface.addressEntries();
         for (const QNetworkAddressEntry &entry : entries)
             d.addresses.append(entry.ip());
@@ -110,18 +101,25 @@ QList<PacketTransceiver::InterfaceDescription> PacketTransceiver::systemInterfac
 
 QStringList PacketTransceiver::interfaceEntries(const QList<InterfaceDescription> &descriptions)
 {
-    QStringList entries;
+    // "192.168." first: where such an interface exists, it stays the one in
+    // use that earlier versions chose.
+    QStringList preferred, others, linkLocal;
     for (const InterfaceDescription &d : descriptions) {
         if (!(d.up || d.running) || d.loopback)
             continue;
         for (const QHostAddress &address : d.addresses) {
+            if (address.protocol() != QAbstractSocket::IPv4Protocol)
+                continue;
             const QString text = address.toString();
-            if (text.startsWith(UsableAddressPrefix, Qt::CaseSensitive))
-                entries.append(d.hardwareAddress + EntrySeparator + text + EntrySeparator
-                    + d.humanReadableName);
+            QStringList &kind = text.startsWith(PreferredAddressPrefix, Qt::CaseSensitive)
+                ? preferred
+                : address.isLinkLocal() ? linkLocal
+                                        : others;
+            kind.append(
+                d.hardwareAddress + EntrySeparator + text + EntrySeparator + d.humanReadableName);
         }
     }
-    return entries;
+    return preferred + others + linkLocal;
 }
 
 QStringList PacketTransceiver::withInterfaceFirst(QStringList entries, const QString &name)
@@ -133,6 +131,16 @@ QStringList PacketTransceiver::withInterfaceFirst(QStringList entries, const QSt
         }
     }
     return entries;
+}
+
+QStringList PacketTransceiver::keepingInUse(QStringList fresh, const QString &inUse)
+{
+    const int at = fresh.indexOf(inUse);
+    if (at >= 0) {
+        fresh.move(at, 0);
+        return fresh;
+    }
+    return inUse.isEmpty() ? fresh : withInterfaceFirst(fresh, entryPart(inUse, 2));
 }
 
 PacketTransceiver::Acceptance PacketTransceiver::acceptance(
@@ -200,10 +208,68 @@ void PacketTransceiver::selectInterface(QString name)
         [&name](const QString &entry) { return entryPart(entry, 2) == name; });
     if (!found)
         return;
+    const bool changed = reordered != interfaceList;
     interfaceList = reordered;
     // Elsewhere the interface index of each datagram picks the link.
     if (isOlderWindows())
         bindSendSocket();
+    if (changed)
+        emit interfacesChanged();
+}
+
+bool PacketTransceiver::selectInterfaceEntry(const QString &entry)
+{
+    const int at = interfaceList.indexOf(entry);
+    if (at < 0)
+        return false;
+    QStringList reordered = interfaceList;
+    reordered.move(at, 0);
+    setInterfaceList(reordered);
+    return true;
+}
+
+void PacketTransceiver::refreshInterfaces()
+{
+    interfaceWarned = false;
+    if (interfaceSource)
+        setInterfaceList(keepingInUse(interfaceEntries(interfaceSource()), interfaceList.value(0)));
+}
+
+void PacketTransceiver::setInterfaceList(const QStringList &entries)
+{
+    if (entries == interfaceList)
+        return;
+    const bool inUseChanged = entries.value(0) != interfaceList.value(0);
+    interfaceList = entries;
+    if (inUseChanged && isOlderWindows())
+        bindSendSocket();
+    emit interfacesChanged();
+}
+
+uint PacketTransceiver::followInterfaces()
+{
+    if (!interfaceSource && sendHook)
+        return 0;
+    const QList<InterfaceDescription> now
+        = interfaceSource ? interfaceSource() : systemInterfaces();
+    // A request must never carry the address of an interface that is gone:
+    // the next one in line takes over.
+    if (interfaceSource) {
+        const QStringList fresh = interfaceEntries(now);
+        if (!fresh.contains(interfaceList.value(0)))
+            setInterfaceList(keepingInUse(fresh, interfaceList.value(0)));
+    }
+    if (interfaceList.isEmpty())
+        return 0;
+    // Looked up at each send: an adapter plugged in again comes back with
+    // another index. 0, for a name the system does not know, leaves the
+    // choice to routing.
+    const QString name = entryPart(interfaceList.first(), 2);
+    for (const InterfaceDescription &d : now) {
+        if (d.humanReadableName == name)
+            return uint(d.index);
+    }
+    return 0;
 }
 
 QStringList PacketTransceiver::interfaces() const
@@ -228,9 +294,12 @@ QByteArray PacketTransceiver::createMessageHeader(
     fields.messageId = messageId;
     fields.payloadLength = payloadLength;
     fields.destMacAddr = destMacAddr;
-    if (interfaceList.isEmpty())
+    // Once a scan: a box for each request would hold the scan until clicked.
+    if (interfaceList.isEmpty() && !interfaceWarned) {
+        interfaceWarned = true;
         emit warningMessage(QStringLiteral("Creating message header"),
             QStringLiteral("Could not get a valid network interface!"));
+    }
     fields.srcMacAddr = localMacAddress();
     fields.srcIpAddr = localIpAddress();
     fields.sequenceNumber = ++sequenceCounter;
@@ -239,6 +308,7 @@ QByteArray PacketTransceiver::createMessageHeader(
 
 void PacketTransceiver::send(int messageId, const QString &destMacAddr, const QByteArray &payload)
 {
+    const uint index = followInterfaces();
     const QByteArray datagram
         = createMessageHeader(messageId, destMacAddr, payload.size()) + payload;
     if (sendHook) {
@@ -250,8 +320,7 @@ void PacketTransceiver::send(int messageId, const QString &destMacAddr, const QB
         if (sendSocket->state() == QAbstractSocket::UnconnectedState)
             sendSocket->bind(QHostAddress(QHostAddress::AnyIPv4), 0);
         QNetworkDatagram out(datagram, QHostAddress(QHostAddress::Broadcast), ReceivePort);
-        if (!interfaceList.isEmpty())
-            out.setInterfaceIndex(interfaceIndex(entryPart(interfaceList.first(), 2)));
+        out.setInterfaceIndex(index);
         sendSocket->writeDatagram(out);
     }
     emit requestSent(messageId, destMacAddr);
@@ -465,6 +534,12 @@ void PacketTransceiver::setSendHookForTesting(std::function<void(const QByteArra
 void PacketTransceiver::setSequenceCounterForTesting(quint16 value)
 {
     sequenceCounter = value;
+}
+
+void PacketTransceiver::setInterfaceSourceForTesting(
+    std::function<QList<InterfaceDescription>()> source)
+{
+    interfaceSource = std::move(source);
 }
 
 void PacketTransceiver::setReceiveBufferLimitForTesting(int bytes)

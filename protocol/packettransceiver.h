@@ -36,6 +36,7 @@ public:
         QString hardwareAddress;
         QString humanReadableName;
         QList<QHostAddress> addresses;
+        int index = 0; // the system's, 0 for unknown
     };
 
     // What happens to a received datagram.
@@ -59,6 +60,13 @@ public:
     void getDeviceInfo(QString destMacAddr);
     void sendRequest(int messageId, QString destMacAddr, QByteArray payload);
     void selectInterface(QString name);
+    // Makes that exact entry ("MAC|IP|name") the one in use, where two
+    // addresses of one interface share its name. False when it is not listed.
+    bool selectInterfaceEntry(const QString &entry);
+    // Reads the system's interfaces again: the one in use stays in use while
+    // it is there, new links are added. A scan starts with this; from then on
+    // a missing interface is warned about once again.
+    void refreshInterfaces();
     QStringList interfaces() const;
     QString localMacAddress() const;
     QString localIpAddress() const;
@@ -76,12 +84,16 @@ public:
     quint32 droppedCount();
 
     static QList<InterfaceDescription> systemInterfaces();
-    // Entries "MAC|IP|name" for every address beginning with "192.168." of every
-    // interface that is up or running and not loopback, in the given order.
+    // Entries "MAC|IP|name" for every IPv4 address of every interface that is
+    // up or running and not loopback: those beginning with "192.168." first,
+    // then the others, link-local ones last, each in the given order.
     static QStringList interfaceEntries(const QList<InterfaceDescription> &descriptions);
     // The list with the first entry named `name` moved to the front; unchanged
     // when no entry has that name.
     static QStringList withInterfaceFirst(QStringList entries, const QString &name);
+    // Fresh entries with the one in use first: the same entry while it is
+    // there, else the first address of the same interface.
+    static QStringList keepingInUse(QStringList fresh, const QString &inUse);
     static Acceptance acceptance(const QByteArray &datagram, const QString &localMacAddress);
 
     // Programs without widgets tell of a stray datagram ("read error", "not
@@ -91,6 +103,8 @@ public:
     // While a hook is set, outgoing datagrams go to it instead of the network.
     void setSendHookForTesting(std::function<void(const QByteArray &datagram)> hook);
     void setSequenceCounterForTesting(quint16 value);
+    // Where the transceiver reads the interfaces from instead of the system.
+    void setInterfaceSourceForTesting(std::function<QList<InterfaceDescription>()> source);
     // Gives the receiving socket, when it is bound, no more buffer than an
     // ordinary user's system allows (net.core.rmem_max) whatever root may force.
     void setReceiveBufferLimitForTesting(int bytes);
@@ -99,6 +113,8 @@ signals:
     void replyReceived(QByteArray datagram);
     void requestSent(int messageId, QString macAddress);
     void warningMessage(QString title, QString msg);
+    // The entries or the one in use changed.
+    void interfacesChanged();
 
 public slots:
     void getNetworkConfig(QString destMacAddr = QStringLiteral("FF:FF:FF:FF:FF:FF"));
@@ -114,6 +130,10 @@ private:
     QByteArray createMessageHeader(int messageId, QString destMacAddr, int payloadLength);
     void send(int messageId, const QString &destMacAddr, const QByteArray &payload);
     void bindSendSocket();
+    void setInterfaceList(const QStringList &entries);
+    // Follows the interfaces as they are now; returns the system's index of
+    // the one in use, 0 for none.
+    uint followInterfaces();
     void enlargeReceiveBuffer();
     void drainSocket();
     // With queueMutex held, from either thread.
@@ -127,6 +147,9 @@ private:
     bool socketBound;
     quint16 sequenceCounter;
     QStringList interfaceList;
+    // Empty for a transceiver given its entries: they never change by themselves.
+    std::function<QList<InterfaceDescription>()> interfaceSource;
+    bool interfaceWarned = false;
 
     int receiveBufferLimit = 0;
 

@@ -57,6 +57,11 @@ void ScanCycle::start(int checkMs)
     waitForQuiet();
 }
 
+bool ScanCycle::isRunning() const
+{
+    return checkTimer->isActive();
+}
+
 void ScanCycle::broadcast()
 {
     const QString everyDevice = QString::fromLatin1(Datagram::BroadcastMac);

@@ -30,6 +30,8 @@ public:
 
     // The transceiver must be bound. A cycle still running is given up.
     void start(int checkMs = DefaultCheckMs);
+    // From the start until the check.
+    bool isRunning() const;
 
 signals:
     // Emitted at the check, once the rows still incomplete are marked.

@@ -173,23 +173,61 @@ private slots:
         QTEST(PacketTransceiver::acceptance(datagram, Mac), "expected");
     }
 
-    // Up or running interfaces but loopback give an entry for each 192.168.x address; the chosen
-    // interface's first one goes first.
-    void interfaces_chosenFirst()
+    // Up or running interfaces but loopback give an entry for each IPv4 address, "192.168." first
+    // and link-local last. A scan reads them again and the one in use stays while it is there; a
+    // request never carries the address of a link that is gone.
+    void interfaces_orderedAndFollowed()
     {
-        QList<PacketTransceiver::InterfaceDescription> all;
-        for (const QString line : { "wlan0 ur 192.168.9.9", "eth0 u 192.168.1.5 192.168.2.5",
-                 "eth1 r 192.168.1.6", "eth2 - 192.168.1.7", "lo url 192.168.1.8",
-                 "eth3 ur 10.0.0.5 fe80::1 ::ffff:192.168.1.5 172.16.0.1" }) {
-            const Texts w = line.split(' ');
-            all << PacketTransceiver::InterfaceDescription { w[1].contains('u'), w[1].contains('r'),
-                w[1].contains('l'), Mac, w[0], {} };
-            for (const QString &address : w.mid(2))
-                all.last().addresses << QHostAddress(address);
-        }
-        const Texts entries = PacketTransceiver::interfaceEntries(all);
-        QCOMPARE(PacketTransceiver::withInterfaceFirst(entries, "eth0").join(' ').remove(Mac),
-            "|192.168.1.5|eth0 |192.168.9.9|wlan0 |192.168.2.5|eth0 |192.168.1.6|eth1");
+        QList<PacketTransceiver::InterfaceDescription> now;
+        const auto links = [&now](const Texts &lines) {
+            now.clear();
+            for (const QString &line : lines) {
+                const Texts w = line.split(' ');
+                now << PacketTransceiver::InterfaceDescription { w[1].contains('u'),
+                    w[1].contains('r'), w[1].contains('l'), "02:00:00:00:00:" + w[0].right(2), w[0],
+                    {}, 0 };
+                for (const QString &address : w.mid(2))
+                    now.last().addresses << QHostAddress(address);
+            }
+        };
+        links({ "wlan0A ur 10.9.0.1 169.254.3.3", "eth005 u 172.16.5.1 192.168.2.5",
+            "eth106 r 192.168.1.6", "eth207 - 192.168.1.7", "lo0008 url 192.168.1.8",
+            "eth309 ur fe80::1 ::ffff:192.168.1.5" });
+        QCOMPARE(PacketTransceiver::interfaceEntries(now).join(' ').remove("02:00:00:00:00:"),
+            "05|192.168.2.5|eth005 06|192.168.1.6|eth106 0A|10.9.0.1|wlan0A 05|172.16.5.1|eth005 "
+            "0A|169.254.3.3|wlan0A");
+
+        PacketTransceiver t { Texts() };
+        Texts sent; // source address and the MAC's last byte of each request
+        t.setSendHookForTesting([&](const QByteArray &d) {
+            sent << readText(d, Header::SrcIp) + srcMacAddr(d).right(3);
+        });
+        t.setInterfaceSourceForTesting([&now] { return now; });
+        QSignalSpy warnings(&t, &PacketTransceiver::warningMessage);
+        const auto scanThenSend = [&](bool scan, const Texts &lines) {
+            links(lines);
+            if (scan)
+                t.refreshInterfaces();
+            t.restartNetwork(Device);
+        };
+        scanThenSend(true, {});
+        t.restartNetwork(Device); // one warning a scan, not one a request
+        scanThenSend(true, {});
+        scanThenSend(
+            false, { "eth005 ur 172.16.5.1 172.16.6.1", "wlan0A r 10.9.0.1" }); // plugged in
+        QVERIFY(t.selectInterfaceEntry("02:00:00:00:00:05|172.16.6.1|eth005"));
+        QVERIFY(!t.selectInterfaceEntry("02:00:00:00:00:05|172.16.7.1|eth005"));
+        t.restartNetwork(Device);
+        scanThenSend(true, { "eth005 ur 172.16.5.1 172.16.6.1", "wlan0A r 10.9.0.1 192.168.5.5" });
+        QCOMPARE(t.interfaces().join(' ').remove("02:00:00:00:00:"),
+            "05|172.16.6.1|eth005 0A|192.168.5.5|wlan0A 05|172.16.5.1|eth005 0A|10.9.0.1|wlan0A");
+        scanThenSend(false, { "eth005 ur 172.16.5.1", "wlan0A r 10.9.0.1 192.168.5.5" });
+        scanThenSend(false, { "wlan0A r 10.9.0.1 192.168.5.5" }); // unplugged
+        scanThenSend(false, {});
+        QCOMPARE(sent.join(' '),
+            "0.0.0.0:DD 0.0.0.0:DD 0.0.0.0:DD 172.16.5.1:05 172.16.6.1:05 172.16.6.1:05 "
+            "172.16.5.1:05 192.168.5.5:0A 0.0.0.0:DD");
+        QCOMPARE(warnings.size(), 3);
     }
 
     void deviceTable_data()
