@@ -179,7 +179,10 @@ MainWindow::MainWindow(PacketTransceiver *packetTransceiver, QWidget *parent)
     deviceView->setFocus();
 
     DeviceSteps::connectModel(transceiver, deviceModel);
-    connect(transceiver, &PacketTransceiver::warningMessage, this, &MainWindow::onTranscvrWarning);
+    // Queued, as the model's below: a request sent while replies are handed on
+    // (the restart after a set reply) must not open a box in the middle of that.
+    connect(transceiver, &PacketTransceiver::warningMessage, this, &MainWindow::onTranscvrWarning,
+        Qt::QueuedConnection);
     connect(deviceView, &QAbstractItemView::doubleClicked, this, &MainWindow::edit);
     connect(deviceView, &DeviceTableView::popup, this, &MainWindow::deviceViewPopup);
     connect(deviceView->selectionModel(), &QItemSelectionModel::selectionChanged, this,

@@ -12,15 +12,17 @@
 
 #include <QCommandLineParser>
 #include <QEventLoop>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QRegularExpression>
-#include <QRegularExpressionValidator>
 #include <QTimer>
 
 #include <algorithm>
+
+#include <cerrno>
+#include <cmath>
+#include <csignal>
+#include <iterator>
 
 #include <termios.h>
 #include <unistd.h>
@@ -53,19 +55,25 @@ const char Usage[]
       "        (--csv) or a JSON array (--json) with the keys mac, name, firmware,\n"
       "        hostname, ip, ipConfig, status, protocolVersion, productType and\n"
       "        conflicts (\"ip\" and/or \"hostname\" where another device has the same).\n"
-      "        --wait SECONDS collects replies that long (default 3, fractions allowed).\n"
+      "        --wait SECONDS collects replies that long (default 3, fractions allowed;\n"
+      "        from 0 to 3600). Cells that would start a formula (=, +, -, @) begin\n"
+      "        with ' in CSV.\n"
       "set     reads the device's settings, changes only the fields given and sends\n"
       "        them; then the device restarts its network and its settings are read\n"
       "        again and printed (as JSON with --json). Progress goes to standard\n"
       "        error. Static addressing needs a complete IP address and mask; gateway\n"
-      "        and DNS servers may be empty (--gateway \"\"). A device of protocol\n"
-      "        version 4 or later needs a login: --user NAME and one line of standard\n"
-      "        input as the password (--password-stdin; without it the password is\n"
-      "        asked for on the terminal), or the login remembered by Quorvel Device\n"
-      "        Finder; --remember stores it once the device accepts it.\n"
-      "        A password is never taken from the command line.\n"
+      "        and DNS servers may be empty (--gateway \"\"); addresses go out without\n"
+      "        leading zeros. A host name has 2 to 24 letters, digits and \"-\", a\n"
+      "        letter first and a letter or digit last. A device of protocol version\n"
+      "        4 or later needs a login: --user NAME and one line of standard input\n"
+      "        as the password (--password-stdin; without it the password is asked\n"
+      "        for on the terminal once the device has answered; never echoed), or\n"
+      "        the login remembered by Quorvel Device Finder; --remember stores it\n"
+      "        once the device accepts it. A refused login leaves the remembered one\n"
+      "        alone unless that one was sent. A password is never taken from the\n"
+      "        command line; Ctrl+D or Enter alone at the prompt sends nothing.\n"
       "export  scans and writes the Zet7 connection file FILE for every device that\n"
-      "        can be exported, or for the MACs given.\n"
+      "        can be exported, or for the MACs given; it names the ones it skips.\n"
       "interfaces  lists the network interfaces a scan can use (up or running, not\n"
       "        loopback, with an IPv4 address), the one used by default first: name,\n"
       "        IPv4 address and MAC, or a JSON array (--json) with the keys name, ip\n"
@@ -77,7 +85,7 @@ const char Usage[]
       "  0  success\n"
       "  1  no device found, the device did not answer, the file was not written,\n"
       "     or no network interface is usable\n"
-      "  2  bad usage or bad input (no request went out for it)\n"
+      "  2  bad usage or bad input (no change was sent for it)\n"
       "  3  authorization failed or the device refused the settings\n"
       "  4  the receiving port 28244 could not be bound\n";
 
@@ -106,7 +114,9 @@ QString printable(QString text)
 
 QString csvField(const QString &text)
 {
-    const QString field = printable(text);
+    // A cell a spreadsheet would take for a formula is kept as text.
+    const bool formula = !text.isEmpty() && QStringLiteral("=+-@\t\r").contains(text.at(0));
+    const QString field = (formula ? QStringLiteral("'") : QString()) + printable(text);
     if (!field.contains(QLatin1Char(',')) && !field.contains(QLatin1Char('"')))
         return field;
     return QLatin1Char('"') + QString(field).replace(QLatin1Char('"'), QLatin1String("\"\""))
@@ -118,27 +128,86 @@ bool isTerminal()
     return ::isatty(STDIN_FILENO) == 1;
 }
 
-// One line of the terminal, not echoed.
-QString askPassword(const QString &prompt)
+// The terminal as it was before the password was asked for; the signal
+// handlers below put it back, so whatever ends or stops the prompt leaves
+// the terminal echoing.
+termios savedTerminal {};
+const int PromptSignals[] = { SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP, SIGTTIN, SIGTTOU };
+
+void setEcho(bool on)
 {
-    std::fputs(qPrintable(prompt), stderr);
-    std::fflush(stderr);
-    termios saved {};
-    const bool quiet = ::tcgetattr(STDIN_FILENO, &saved) == 0;
-    if (quiet) {
-        termios silent = saved;
-        silent.c_lflag &= ~tcflag_t(ECHO);
-        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &silent);
+    termios changed = savedTerminal;
+    if (!on)
+        changed.c_lflag &= ~tcflag_t(ECHO);
+    ::tcsetattr(STDIN_FILENO, TCSANOW, &changed);
+}
+
+extern "C" void onPromptSignal(int signal);
+
+// Also the prompt's other signals wait while a handler runs.
+void setAction(int signal, void (*handler)(int))
+{
+    struct sigaction action = {};
+    action.sa_handler = handler;
+    for (const int other : PromptSignals)
+        ::sigaddset(&action.sa_mask, other);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(signal, &action, nullptr);
+}
+
+extern "C" void onPromptSignal(int signal)
+{
+    const int savedErrno = errno;
+    setEcho(true);
+    // The signal's own action now: end, or stop until continued.
+    setAction(signal, SIG_DFL);
+    sigset_t only;
+    ::sigemptyset(&only);
+    ::sigaddset(&only, signal);
+    ::sigprocmask(SIG_UNBLOCK, &only, nullptr);
+    ::raise(signal);
+    // Continued after a stop: quiet again for the rest of the password.
+    setAction(signal, onPromptSignal);
+    setEcho(false);
+    errno = savedErrno;
+}
+
+// One line of standard input without its line end; on a terminal after the
+// prompt and not echoed. `ended` tells that the input ended before a line.
+QString readSecretLine(const QString &prompt, bool *ended)
+{
+    const bool terminal = isTerminal() && ::tcgetattr(STDIN_FILENO, &savedTerminal) == 0;
+    struct sigaction previous[std::size(PromptSignals)] = {};
+    if (terminal) {
+        std::fputs(qPrintable(prompt), stderr);
+        std::fflush(stderr);
+        for (size_t i = 0; i < std::size(PromptSignals); ++i) {
+            // A signal the caller ignores (nohup) stays ignored.
+            ::sigaction(PromptSignals[i], nullptr, &previous[i]);
+            if (previous[i].sa_handler != SIG_IGN)
+                setAction(PromptSignals[i], onPromptSignal);
+        }
+        setEcho(false);
     }
-    QFile in;
+    // Byte by byte, so nothing behind the line is taken from standard input.
     QByteArray line;
-    if (in.open(stdin, QIODevice::ReadOnly))
-        line = in.readLine();
-    if (quiet) {
-        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+    char c = 0;
+    ssize_t got = 0;
+    while ((got = ::read(STDIN_FILENO, &c, 1)) != 0) {
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0 || c == '\n')
+            break;
+        line += c;
+    }
+    *ended = got <= 0 && line.isEmpty();
+    if (terminal) {
+        setEcho(true);
+        for (size_t i = 0; i < std::size(PromptSignals); ++i)
+            ::sigaction(PromptSignals[i], &previous[i], nullptr);
         std::fputs("\n", stderr);
     }
-    while (line.endsWith('\n') || line.endsWith('\r'))
+    while (line.endsWith('\r'))
         line.chop(1);
     return QString::fromUtf8(line);
 }
@@ -160,12 +229,14 @@ DeviceCli::DeviceCli(const QString &version, FILE *out, FILE *err, QObject *pare
             note(QStringLiteral("ignoring a datagram on port 28244: %1").arg(text));
         strayReported = true;
     });
-    connect(transceiver, &PacketTransceiver::warningMessage, this,
-        [this](const QString &, const QString &msg) {
-            if (!warned)
-                note(msg);
-            warned = true;
-        });
+    // Each text once: every request without an interface repeats its warning.
+    const auto warn = [this](const QString &, const QString &msg) {
+        if (!warned.contains(msg))
+            note(msg);
+        warned.insert(msg);
+    };
+    connect(transceiver, &PacketTransceiver::warningMessage, this, warn);
+    connect(model, &DeviceModel::warningMessage, this, warn);
 }
 
 DeviceCli::~DeviceCli() = default;
@@ -238,6 +309,13 @@ int DeviceCli::run(const QStringList &arguments)
             && !QString::fromLatin1(use.commands).split(QLatin1Char(' ')).contains(command))
             return fail(BadInput, QStringLiteral("--%1 is no option of %2").arg(name, command));
     }
+    if (parser.isSet(QStringLiteral("wait"))) {
+        bool ok = false;
+        const double seconds = parser.value(QStringLiteral("wait")).toDouble(&ok);
+        // "nan" and "inf" read as numbers and pass the range test.
+        if (!ok || !std::isfinite(seconds) || seconds < 0 || seconds > MaxWaitSeconds)
+            return fail(BadInput, QStringLiteral("--wait wants seconds from 0 to 3600"));
+    }
     if (parser.isSet(QStringLiteral("interface"))) {
         const QString name = parser.value(QStringLiteral("interface"));
         const QStringList entries = transceiver->interfaces();
@@ -300,16 +378,10 @@ void DeviceCli::wait(int ms, const std::function<bool()> &done)
 
 bool DeviceCli::scanFor(const QCommandLineParser &parser, int *code)
 {
-    int waitMs = DefaultWaitMs;
-    if (parser.isSet(QStringLiteral("wait"))) {
-        bool ok = false;
-        const double seconds = parser.value(QStringLiteral("wait")).toDouble(&ok);
-        if (!ok || seconds < 0 || seconds > MaxWaitSeconds) {
-            *code = fail(BadInput, QStringLiteral("--wait wants seconds from 0 to 3600"));
-            return false;
-        }
-        waitMs = int(seconds * 1000);
-    }
+    // run() let through only a finite number of seconds from 0 to 3600.
+    const int waitMs = parser.isSet(QStringLiteral("wait"))
+        ? int(parser.value(QStringLiteral("wait")).toDouble() * 1000)
+        : DefaultWaitMs;
     transceiver->refreshInterfaces();
     if (!bind()) {
         *code = fail(BindFailed,
@@ -481,7 +553,7 @@ int DeviceCli::set(const QCommandLineParser &parser, const QString &macArgument)
     auto value = [&parser](const char *name) { return parser.value(QLatin1String(name)); };
 
     // Everything the command line alone can tell is checked before a request leaves.
-    const QString mac = macArgument.toUpper();
+    QString mac = macArgument.toUpper();
     if (mac == QLatin1String(Datagram::BroadcastMac))
         return fail(
             BadInput, QStringLiteral("%1 addresses every device; set changes one").arg(mac));
@@ -509,19 +581,13 @@ int DeviceCli::set(const QCommandLineParser &parser, const QString &macArgument)
                 QStringLiteral("--%1 \"%2\" is no complete IPv4 address")
                     .arg(QLatin1String(option.name), printable(value(option.name))));
     }
-    if (given("hostname")) {
-        QRegularExpressionValidator validator(
-            QRegularExpression(QString::fromLatin1(SettingsCheck::HostnamePattern)));
-        QString hostname = value("hostname");
-        int position = 0;
-        if (hostname.size() > SettingsCheck::MaxHostnameLength
-            || validator.validate(hostname, position) == QValidator::Invalid)
-            return fail(BadInput,
-                QStringLiteral("--hostname \"%1\": at most %2 letters, digits and \"-\", "
-                               "a letter first")
-                    .arg(printable(value("hostname")))
-                    .arg(SettingsCheck::MaxHostnameLength));
-    }
+    const QString hostnameRule = QStringLiteral("2 to %1 letters, digits and \"-\", a letter "
+                                                "first and a letter or digit last")
+                                     .arg(SettingsCheck::MaxHostnameLength);
+    if (given("hostname") && !SettingsCheck::isHostname(value("hostname")))
+        return fail(BadInput,
+            QStringLiteral("--hostname \"%1\": %2")
+                .arg(printable(value("hostname")), hostnameRule));
     const char *changes[]
         = { "hostname", "dhcp", "static", "ip", "mask", "gateway", "domain", "dns1", "dns2" };
     if (std::none_of(std::begin(changes), std::end(changes), given))
@@ -533,35 +599,6 @@ int DeviceCli::set(const QCommandLineParser &parser, const QString &macArgument)
     if (given("user") && !given("password-stdin") && !isTerminal())
         return fail(BadInput,
             QStringLiteral("no terminal to ask for the password on: use --password-stdin"));
-
-    QString password;
-    if (given("password-stdin")) {
-        QFile in;
-        QByteArray line;
-        if (in.open(stdin, QIODevice::ReadOnly))
-            line = in.readLine();
-        if (line.isEmpty())
-            return fail(BadInput, QStringLiteral("--password-stdin: nothing on standard input"));
-        while (line.endsWith('\n') || line.endsWith('\r'))
-            line.chop(1);
-        password = QString::fromUtf8(line);
-    } else if (given("user")) {
-        password = askPassword(QStringLiteral("Password for %1: ").arg(mac));
-    }
-    if (given("user")) {
-        const QString credentials = value("user") + QLatin1Char(':') + password;
-        if (SettingsCheck::unsendableCharacterAt(credentials) >= 0)
-            return fail(BadInput,
-                QStringLiteral("the device can receive only Latin-1 characters "
-                               "in the user name and password"));
-        if (credentials.size() > SettingsCheck::MaxCredentialsLength)
-            return fail(BadInput,
-                QStringLiteral("user name and password together may have at most %1 characters")
-                    .arg(SettingsCheck::MaxCredentialsLength - 1));
-        if (given("remember") && credentials.contains(QLatin1Char('|')))
-            return fail(BadInput,
-                QStringLiteral("a user name or password with \"|\" cannot be remembered"));
-    }
 
     if (!bind())
         return fail(BindFailed,
@@ -593,13 +630,23 @@ int DeviceCli::set(const QCommandLineParser &parser, const QString &macArgument)
                              .toByteArray();
     };
 
-    transceiver->getNetworkConfig(mac);
+    // A device may compare the destination with its own spelling of its MAC:
+    // asked by the spelling given and the other letter cases, it answers one.
+    QStringList spellings;
+    for (const QString &spelling : { macArgument, mac, macArgument.toLower() }) {
+        if (!spellings.contains(spelling)) {
+            spellings << spelling;
+            transceiver->getNetworkConfig(spelling);
+        }
+    }
     wait(ReadTimeoutMs, [&] { return !configReply().isEmpty(); });
     QByteArray reply = configReply();
     if (reply.isEmpty())
         return fail(NoAnswer, QStringLiteral("%1: Device not responding").arg(mac));
     if (Datagram::status(reply) != Datagram::StatusOk)
         return fail(NoAnswer, QStringLiteral("%1 could not read its settings").arg(mac));
+    // From here on the device's own spelling (never cut: it matched the argument).
+    mac = Datagram::srcMacAddr(reply);
 
     Datagram::NetworkSettings settings = Datagram::decodeNetworkConfig(reply);
     if (given("hostname"))
@@ -614,6 +661,11 @@ int DeviceCli::set(const QCommandLineParser &parser, const QString &macArgument)
     }
     if (given("domain"))
         settings.domain = value("domain");
+    if (!SettingsCheck::isHostname(settings.hostname))
+        return fail(BadInput,
+            QStringLiteral("the device's host name \"%1\" cannot be sent back (%2): give "
+                           "--hostname; nothing was changed")
+                .arg(printable(settings.hostname), hostnameRule));
     const QVector<SettingsCheck::AddressField> invalid = SettingsCheck::invalidAddresses(settings);
     if (!invalid.isEmpty()) {
         const AddressOption &option = addressOptions[invalid.first()];
@@ -624,11 +676,36 @@ int DeviceCli::set(const QCommandLineParser &parser, const QString &macArgument)
     }
 
     QStringList loginList;
-    if (DeviceSteps::needsLogin(reply)) {
+    if (!DeviceSteps::needsLogin(reply) && (given("user") || given("remember"))) {
+        note(QStringLiteral("%1 needs no login (protocol version %2): --user, --password-stdin "
+                            "and --remember are not used")
+                 .arg(mac)
+                 .arg(Datagram::protocolVersion(reply)));
+    } else if (DeviceSteps::needsLogin(reply)) {
         if (given("user")) {
-            loginList = QStringList { Datagram::srcMacAddr(reply), value("user"), password };
+            bool ended = false;
+            const QString password
+                = readSecretLine(QStringLiteral("Password for %1: ").arg(mac), &ended);
+            if (ended)
+                return fail(BadInput, QStringLiteral("no password given; nothing was changed"));
+            // Enter alone at a terminal is a slip, not a password.
+            if (password.isEmpty() && isTerminal())
+                return fail(BadInput, QStringLiteral("empty password; nothing was changed"));
+            const QString credentials = value("user") + QLatin1Char(':') + password;
+            if (SettingsCheck::unsendableCharacterAt(credentials) >= 0)
+                return fail(BadInput,
+                    QStringLiteral("the device can receive only Latin-1 characters "
+                                   "in the user name and password"));
+            if (credentials.size() > SettingsCheck::MaxCredentialsLength)
+                return fail(BadInput,
+                    QStringLiteral("user name and password together may have at most %1 characters")
+                        .arg(SettingsCheck::MaxCredentialsLength - 1));
+            if (given("remember") && credentials.contains(QLatin1Char('|')))
+                return fail(BadInput,
+                    QStringLiteral("a user name or password with \"|\" cannot be remembered"));
+            loginList = QStringList { mac, value("user"), password };
         } else {
-            loginList = LoginData::load(Datagram::srcMacAddr(reply));
+            loginList = LoginData::load(mac);
             if (loginList.size() != 3)
                 return fail(BadInput,
                     QStringLiteral("%1 asks for a login: give --user NAME and --password-stdin")
@@ -692,6 +769,12 @@ int DeviceCli::exportFile(const QCommandLineParser &parser, const QStringList &a
     if (arguments.isEmpty() || arguments.first().isEmpty())
         return fail(BadInput, QStringLiteral("export needs a FILE (see --help)"));
     const QString fileName = arguments.first();
+    if (Datagram::isDeviceMac(fileName)
+        || fileName.toUpper() == QLatin1String(Datagram::BroadcastMac))
+        return fail(BadInput,
+            QStringLiteral("\"%1\" is a MAC address, not a FILE: export FILE [MAC ...] (a file "
+                           "of that name: ./%1)")
+                .arg(fileName));
     QStringList wanted;
     for (const QString &mac : arguments.mid(1)) {
         if (!Datagram::isDeviceMac(mac))
@@ -711,6 +794,14 @@ int DeviceCli::exportFile(const QCommandLineParser &parser, const QStringList &a
         rows << model->index(row, DeviceModel::ColumnMacAddress);
     }
     const QList<ConnectionExport::Device> devices = ConnectionExport::exportableDevices(rows);
+    QStringList skipped;
+    for (const QModelIndex &row : qAsConst(rows)) {
+        if (ConnectionExport::exportableDevices({ row }).isEmpty())
+            skipped << printable(row.data().toString());
+    }
+    if (!skipped.isEmpty())
+        note(QStringLiteral("not exported (a Quorvel device, or no name or IP address): %1")
+                 .arg(skipped.join(QLatin1String(", "))));
     if (devices.isEmpty())
         return fail(NoAnswer, QStringLiteral("no device to export; nothing written"));
     const QString failure = ConnectionExport::save(fileName, devices);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -57,5 +58,5 @@ private:
     PacketTransceiver *transceiver;
     DeviceModel *model;
     bool strayReported = false;
-    bool warned = false;
+    QSet<QString> warned;
 };

@@ -102,8 +102,8 @@ ConnectionDialog::ConnectionDialog(bool askForLogin, QWidget *parent)
     connect(cancelButton, &QPushButton::clicked, this, &ConnectionDialog::reject);
     connect(ipConfComboBox, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
         &ConnectionDialog::onIpConfChanged);
-    for (QLineEdit *edit :
-        { ipAddressEdit, subnetMaskEdit, gatewayEdit, primaryDnsEdit, secondaryDnsEdit })
+    for (QLineEdit *edit : { hostnameEdit, ipAddressEdit, subnetMaskEdit, gatewayEdit,
+             primaryDnsEdit, secondaryDnsEdit })
         connect(edit, &QLineEdit::textChanged, edit, [edit] { clearMark(edit); });
 }
 
@@ -139,7 +139,7 @@ void ConnectionDialog::setConfiguration(QByteArray datagram)
 void ConnectionDialog::askAccept()
 {
     // Checked before the login so nobody types a password for a request that won't go.
-    if (!checkStaticAddresses())
+    if (!checkSettings())
         return;
     if (askForLogin && loginDialog->exec() != QDialog::Accepted)
         return;
@@ -171,7 +171,9 @@ Datagram::NetworkSettings ConnectionDialog::settings() const
     return settings;
 }
 
-bool ConnectionDialog::checkStaticAddresses()
+// Half-typed texts stay in the fields (the validators let them grow); they
+// are marked here and never sent.
+bool ConnectionDialog::checkSettings()
 {
     QLineEdit *const edits[]
         = { ipAddressEdit, subnetMaskEdit, gatewayEdit, primaryDnsEdit, secondaryDnsEdit };
@@ -181,6 +183,15 @@ bool ConnectionDialog::checkStaticAddresses()
         clearMark(edit);
     for (SettingsCheck::AddressField field : invalid)
         markInvalid(edits[field]);
+    const bool hostnameValid = SettingsCheck::isHostname(hostnameEdit->text());
+    if (hostnameValid)
+        clearMark(hostnameEdit);
+    else
+        markInvalid(hostnameEdit);
+    if (!hostnameValid) {
+        hostnameEdit->setFocus();
+        return false;
+    }
     if (invalid.isEmpty())
         return true;
     QLineEdit *firstInvalid = edits[invalid.first()];

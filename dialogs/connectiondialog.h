@@ -48,5 +48,5 @@ private slots:
     void onIpConfChanged(int index);
 
 private:
-    bool checkStaticAddresses();
+    bool checkSettings();
 };

@@ -1,5 +1,7 @@
 #include "settingscheck.h"
 
+#include <QRegularExpression>
+
 #include <algorithm>
 
 namespace SettingsCheck {
@@ -26,6 +28,24 @@ QVector<AddressField> invalidAddresses(const Datagram::NetworkSettings &settings
             invalid << rule.field;
     }
     return invalid;
+}
+
+bool isHostname(const QString &text)
+{
+    static const QRegularExpression pattern(
+        QRegularExpression::anchoredPattern(QString::fromLatin1(HostnamePattern)));
+    return text.size() <= MaxHostnameLength && pattern.match(text).hasMatch();
+}
+
+Datagram::NetworkSettings withCanonicalAddresses(Datagram::NetworkSettings settings)
+{
+    for (QString *address : { &settings.ipAddress, &settings.subnetMask, &settings.gateway,
+             &settings.primaryDns, &settings.secondaryDns }) {
+        const QString canonical = Datagram::canonicalIpv4(*address);
+        if (!canonical.isNull())
+            *address = canonical;
+    }
+    return settings;
 }
 
 int unsendableCharacterAt(const QString &credentials)

@@ -33,6 +33,15 @@ inline constexpr int MaxCredentialsLength = 93;
 // The fields that break this, in the order above.
 QVector<AddressField> invalidAddresses(const Datagram::NetworkSettings &settings);
 
+// Whether a device may be given this host name: the pattern matched by the
+// whole text (a letter first, a letter or digit last, two characters at
+// least) in at most MaxHostnameLength characters.
+bool isHostname(const QString &text);
+
+// The settings with every address that is a complete one in the form that
+// was checked: no leading zeros, which a device may read as octal.
+Datagram::NetworkSettings withCanonicalAddresses(Datagram::NetworkSettings settings);
+
 // The position of the first character of "user:password" that the device
 // cannot receive (outside Latin-1 it would arrive as "?"), or -1.
 int unsendableCharacterAt(const QString &credentials);

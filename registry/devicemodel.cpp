@@ -66,13 +66,19 @@ int DeviceModel::setStatus(const QString &macAddress, const DeviceStatus &status
     return rowOf(d);
 }
 
-void DeviceModel::saveAuthenticationToRegistry()
+void DeviceModel::saveAuthenticationToRegistry(const QStringList &loginList)
 {
-    if (!LoginData::save(pendingLoginData))
+    if (!LoginData::save(loginList))
         emit warningMessage(tr("Login not remembered"),
             tr("The login was used for this change, but it could not be stored safely: %1 "
                "cannot be written or made readable by you alone.")
                 .arg(QDir::toNativeSeparators(LoginData::fileName())));
+}
+
+void DeviceModel::setPendingLoginData(const QStringList &loginList, bool remember)
+{
+    if (!loginList.isEmpty())
+        pendingLoginData.insert(loginList.first(), { loginList, remember });
 }
 
 void DeviceModel::onDeviceRequestSent(int messageId, QString macAddress)
@@ -86,6 +92,7 @@ void DeviceModel::onDeviceRequestSent(int messageId, QString macAddress)
     // must not leave the row waiting without a word.
     case Datagram::SetNetworkConfigAuth:
         awaitingSetReply << macAddress;
+        pendingLoginData.remove(macAddress);
         stampTime({ macAddress }, RequestTimeRole);
         setStatus(macAddress, SettingParameters());
         break;
@@ -115,28 +122,27 @@ void DeviceModel::onDeviceReplyReceived(QByteArray datagram)
         updateRow(datagram);
         break;
     case Datagram::SetNetworkConfigAuthReply:
-        if (status == Datagram::StatusOk && !pendingLoginData.isEmpty()
-            && pendingLoginData.first() == mac)
-            saveAuthenticationToRegistry();
-        pendingLoginData.clear();
-        onSetConfigReply(mac, status);
+    case Datagram::SetNetworkConfigReply: {
+        const PendingLogin login = pendingLoginData.take(mac);
+        if (status == Datagram::StatusOk && login.remember)
+            saveAuthenticationToRegistry(login.loginList);
+        onSetConfigReply(mac, status, login.loginList);
         break;
-    case Datagram::SetNetworkConfigReply:
-        onSetConfigReply(mac, status);
-        break;
+    }
     default:
         break;
     }
 }
 
-void DeviceModel::onSetConfigReply(const QString &mac, quint32 status)
+void DeviceModel::onSetConfigReply(const QString &mac, quint32 status, const QStringList &sentLogin)
 {
     if (status == Datagram::StatusOk) {
         // The transceiver's notice of the restart sets its status during this emit.
         emit sendRestartNetwork(mac);
         stampTime({ mac }, RestartTimeRole);
     } else if (status == Datagram::StatusAuthorizationFailed) {
-        if (hasLoginData(mac)) {
+        // A mistyped login leaves the remembered one alone.
+        if (!sentLogin.isEmpty() && LoginData::load(mac) == sentLogin) {
             removeLoginData(mac);
             setStatus(mac, StoredPasswordInvalid());
         } else {
@@ -397,6 +403,7 @@ void DeviceModel::onTimeout()
     for (const Due &entry : qAsConst(due)) {
         Device *d = current(entry);
         if (d && d->requestStarted != NotStarted && now - d->requestStarted > RequestTimeout) {
+            pendingLoginData.remove(d->mac);
             setStatus(d->mac, DeviceNotResponding());
             clearTime(*d, RequestTimeRole);
         }

@@ -56,15 +56,19 @@ public:
 
     int setStatus(const QString &macAddress, const DeviceStatus &status);
     int findRow(const QString &macAddress) const;
-    void saveAuthenticationToRegistry();
+    void saveAuthenticationToRegistry(const QStringList &loginList);
+    // The login ([MAC, user, password]) that the set request just sent to its
+    // MAC carried. It belongs to that request alone: stored once the device
+    // accepts it when `remember` is set, dropped when the request fails, times
+    // out or another set to the device starts. Only a refusal of the login
+    // that is stored removes the stored one.
+    void setPendingLoginData(const QStringList &loginList, bool remember);
 
     // Whether a new MAC was turned away since the table was last emptied.
     bool isFull() const { return full; }
 
     // Nothing but tests replaces the system clocks.
     void setClock(const DeviceClock *clock);
-
-    QStringList pendingLoginData;
 
 public slots:
     void onDeviceReplyReceived(QByteArray datagram);
@@ -115,7 +119,7 @@ private:
     void markConflicts();
     void stampTime(const QStringList &macAddresses, int role);
     void clearTime(Device &device, int role);
-    void onSetConfigReply(const QString &mac, quint32 status);
+    void onSetConfigReply(const QString &mac, quint32 status, const QStringList &sentLogin);
 
     QStandardItem *firstInRowOrder(
         const QMultiHash<QString, QStandardItem *> &index, const QString &key) const;
@@ -147,4 +151,10 @@ private:
     QSet<QStandardItem *> watched; // MAC cells with a request or restart time
     // The MAC of each set request sent and not answered yet, once per request.
     QStringList awaitingSetReply;
+    struct PendingLogin
+    {
+        QStringList loginList;
+        bool remember = false;
+    };
+    QHash<QString, PendingLogin> pendingLoginData; // by the exact MAC text
 };

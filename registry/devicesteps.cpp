@@ -2,6 +2,7 @@
 
 #include "devicemodel.h"
 #include "packettransceiver.h"
+#include "settingscheck.h"
 
 namespace DeviceSteps {
 
@@ -23,8 +24,9 @@ bool needsLogin(const QByteArray &configReply)
 }
 
 bool sendSettings(PacketTransceiver *transceiver, DeviceModel *model, const QByteArray &configReply,
-    const Datagram::NetworkSettings &settings, const QStringList &loginList, bool remember)
+    const Datagram::NetworkSettings &typed, const QStringList &loginList, bool remember)
 {
+    const Datagram::NetworkSettings settings = SettingsCheck::withCanonicalAddresses(typed);
     // A stored reply cut short reads as empty texts and version 0 where it
     // ends. The request goes to its MAC text cut to the field (a device's MAC
     // is always 17 ASCII characters, so never cut).
@@ -40,9 +42,9 @@ bool sendSettings(PacketTransceiver *transceiver, DeviceModel *model, const QByt
         return false;
     transceiver->sendRequest(Datagram::SetNetworkConfigAuth, mac,
         Datagram::encodeNetworkConfigAuth(settings, loginList.at(1), loginList.at(2)));
-    // Kept by the model until the device has accepted them, then stored.
-    if (remember)
-        model->pendingLoginData = loginList;
+    // Kept by the model for this request alone: stored once the device has
+    // accepted them, when asked to.
+    model->setPendingLoginData(loginList, remember);
     return true;
 }
 

@@ -28,8 +28,9 @@ bool needsLogin(const QByteArray &configReply);
 // Sends the device of `configReply` its new settings: a plain set below the
 // authenticated version, else one with the credentials of `loginList` ([MAC,
 // user, password]), which the model stores once the device has accepted them
-// when `remember` is set. False, with nothing sent, when the reply names no
-// single device: anything else could give every device the same settings.
+// when `remember` is set. Addresses go out in their canonical form. False,
+// with nothing sent, when the reply names no single device: anything else
+// could give every device the same settings.
 bool sendSettings(PacketTransceiver *transceiver, DeviceModel *model, const QByteArray &configReply,
     const Datagram::NetworkSettings &settings, const QStringList &loginList, bool remember);
 

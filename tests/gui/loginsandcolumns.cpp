@@ -48,8 +48,8 @@ private slots:
         if (::geteuid() == 0 && ::chown(QFile::encodeName(file).constData(), 65534, 65534) == 0) {
             auto *model = window.findChild<DeviceModel *>();
             QSignalSpy warned(model, &DeviceModel::warningMessage);
-            model->pendingLoginData = QStringList { "DD:DD:DD:DD:DD:D0", "admin", "new" };
             model->onDeviceRequestSent(13, "DD:DD:DD:DD:DD:D0");
+            model->setPendingLoginData({ "DD:DD:DD:DD:DD:D0", "admin", "new" }, true);
             model->onDeviceReplyReceived(DeviceReplies::header(14, "DD:DD:DD:DD:DD:D0"));
             QCOMPARE(warned.size(), 1);
             QCOMPARE(LoginData::load("DD:DD:DD:DD:DD:D0").value(2), "secret");

@@ -86,16 +86,19 @@ struct Finder
             QRegularExpression(" on [^(]*\\([^)]*\\)|, no IPv4 network interface"));
     }
     // Double-clicks the device, types a host name and an IP address, applies
-    // and logs in as admin/s3cret when asked. True when asked.
-    bool edit(bool remember)
+    // and logs in as admin/s3cret when asked. True when asked. `meanwhile`:
+    // another program remembers a login while the dialog is open.
+    bool edit(bool remember, bool meanwhile = false)
     {
         titles.clear();
-        answer = [remember](QWidget *w) {
+        answer = [remember, meanwhile](QWidget *w) {
             auto *d = qobject_cast<ConnectionDialog *>(w);
             if (!d) // the login: OK by the keyboard
                 return QTest::keyClick(w, Qt::Key_Return);
             QTest::keyClicks(d->hostnameEdit, "9boiler-7"); // the digit is refused
-            QTest::keyClicks(d->ipAddressEdit, "192.0.2.77");
+            QTest::keyClicks(d->ipAddressEdit, "192.0.02.77"); // goes out as 192.0.2.77
+            if (meanwhile)
+                LoginData::save({ Mac, "keeper", "old" });
             d->loginDialog->usernameEdit->setText("admin");
             d->loginDialog->passwordEdit->setText("s3cret");
             d->loginDialog->rememberCheckBox->setChecked(remember);
@@ -122,7 +125,8 @@ private slots:
     void editFlow_data()
     {
         QTest::addColumn<int>("version");
-        QTest::addColumn<QString>("login"); // "stored" beforehand, or typed and "remember"ed or not
+        // "stored" beforehand, or typed and "remember"ed or not, or typed while one was stored "meanwhile"
+        QTest::addColumn<QString>("login");
         QTest::addColumn<qint64>("answer"); // status of the device's reply; -1: none
         QTest::addColumn<QString>("rowStatus");
         QTest::addColumn<bool>("storedAfter");
@@ -132,6 +136,7 @@ private slots:
         QTest::newRow("login remembered once accepted") << 4 << "remember" << 0LL << "Applying new parameters..." << true;
         QTest::newRow("login not to be remembered") << 4 << "" << 0LL << "Applying new parameters..." << false;
         QTest::newRow("typed login refused") << 4 << "remember" << 0x80000003LL << "Authorization failed" << false;
+        QTest::newRow("typed login refused, the stored one stays") << 4 << "meanwhile" << 0x80000003LL << "Authorization failed" << true;
         QTest::newRow("stored login used") << 5 << "stored" << 0LL << "Applying new parameters..." << true;
         QTest::newRow("stored login refused is forgotten") << 4 << "stored" << 0x80000003LL << "Stored password is not valid any more, please try again!" << false;
         // clang-format on
@@ -149,7 +154,7 @@ private slots:
         const bool stored = login == "stored", auth = version >= 4;
         if (stored)
             LoginData::save({ Mac, "keeper", "old" });
-        QCOMPARE(f.edit(login == "remember"), auth && !stored);
+        QCOMPARE(f.edit(login == "remember", login == "meanwhile"), auth && !stored);
 
         const QByteArray d = f.sent.value(0);
         // The kind of request and the one device it is for; the unit suite pins the header bytes.
@@ -162,7 +167,8 @@ private slots:
         if (auth)
             QCOMPARE(d.mid(124 + 187, 128),
                 text(QByteArray(stored ? "keeper:old" : "admin:s3cret").toBase64(), 128));
-        QCOMPARE(hasLoginData(Mac), stored); // nothing is stored before the device accepts
+        // Nothing is stored before the device accepts.
+        QCOMPARE(hasLoginData(Mac), stored || login == "meanwhile");
 
         if (answer >= 0)
             f.reply(DeviceReplies::header(auth ? 14 : 10, Mac, quint32(answer)));
@@ -177,9 +183,10 @@ private slots:
 
     // ---- network settings dialog: what may be typed and applied
 
-    void settingsDialog_refusesHalfTypedAddresses_data()
+    void settingsDialog_refusesHalfTypedInput_data()
     {
-        // IP address, mask, gateway, primary and secondary DNS; the IP address with DHCP chosen
+        // IP address, mask, gateway, primary and secondary DNS; the IP address with DHCP chosen;
+        // the host name
         QTest::addColumn<int>("field");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<bool>("applied");
@@ -192,17 +199,21 @@ private slots:
         QTest::newRow("three octets") << 2 << "10.1.2" << false;
         QTest::newRow("half primary DNS") << 3 << "8.8." << false;
         QTest::newRow("half secondary DNS") << 4 << "1.1.1." << false;
+        QTest::newRow("host name of one letter") << 6 << "a" << false;
+        QTest::newRow("host name ending in a hyphen") << 6 << "node-" << false;
+        QTest::newRow("no host name") << 6 << "" << false;
+        QTest::newRow("host name of two") << 6 << "n2" << true;
         // clang-format on
     }
 
-    void settingsDialog_refusesHalfTypedAddresses()
+    void settingsDialog_refusesHalfTypedInput()
     {
         QFETCH(int, field);
         QFETCH(QString, typed);
         ConnectionDialog d(false, nullptr);
         d.setConfiguration(DeviceReplies::networkConfig(Mac)); // with no DNS servers
         QLineEdit *edit = QList<QLineEdit *> { d.ipAddressEdit, d.subnetMaskEdit, d.gatewayEdit,
-            d.primaryDnsEdit, d.secondaryDnsEdit, d.ipAddressEdit }[field];
+            d.primaryDnsEdit, d.secondaryDnsEdit, d.ipAddressEdit, d.hostnameEdit }[field];
         edit->clear();
         QTest::keyClicks(edit, typed);
         d.ipConfComboBox->setCurrentIndex(field == 5 ? 1 : 0);
@@ -427,6 +438,29 @@ private slots:
     }
 
     // ---- failures: an export that did not reach the disk, a login the device can never receive
+
+    // Without an interface the first request brings a warning, here the restart asked for
+    // while the set reply is handed on: its box opens after the delivery, not inside it.
+    void warningBox_waitsForTheDelivery()
+    {
+        TestSupport::TemporarySettings settings;
+        auto *transceiver = new PacketTransceiver(QStringList());
+        transceiver->setSendHookForTesting([](const QByteArray &) {});
+        MainWindow window(transceiver, nullptr);
+        QStringList boxes;
+        bool delivering = false;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (QWidget *box = QApplication::activeModalWidget())
+                boxes << (delivering ? "during" : "after"), box->close();
+        });
+        poll.start(5);
+        window.findChild<DeviceModel *>()->onDeviceRequestSent(9, Mac); // a set, sent before
+        delivering = true;
+        emit transceiver->replyReceived(DeviceReplies::header(10, Mac));
+        delivering = false;
+        QTRY_COMPARE(boxes, QStringList { "after" });
+    }
 
     void failedExport_saysWhyAndKeepsTheOldFile()
     {

@@ -34,7 +34,7 @@ void HostileLabTest::forgedReplies_steerNothing()
     QVERIFY(config.open());
     const QString longName(300, QLatin1Char('n'));
     config.write(QStringLiteral(R"([{ "mac": "%1", "name": "%2", "firmware": "2.0",
-        "ipAddress": "1@evil.example", "subnetMask": "255.255.255.0", "user": "admin",
+        "hostname": "hall", "ipAddress": "1@evil.example", "subnetMask": "255.255.255.0", "user": "admin",
         "password": "right" }])")
                      .arg(mac, longName)
                      .toUtf8());

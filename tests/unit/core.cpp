@@ -292,9 +292,10 @@ private slots:
     }
 
     // After a NetworkConfigReply of device A, steps: info [status], config [status], send <id>,
-    // reply <id> <status> [MAC], pass|wait <ms> (wait then ticks the watch), pending (a login
-    // waiting for the reply); statuses in hexadecimal. The outcome: the log; code, icon and text
-    // of the status at the end; whether the login is kept.
+    // reply <id> <status> [MAC], pass|wait <ms> (wait then ticks the watch), login [once|typo]
+    // (the login the set just sent carries: to remember, not to, a wrong one); statuses in
+    // hexadecimal. The outcome: the log; code, icon and text of the status at the end; whether
+    // the login is kept.
     void statuses_data()
     {
         QTest::addColumn<QString>("steps");
@@ -313,18 +314,24 @@ private slots:
             << "9 1 @2 7 @2 @2 @3; 3 warning Device not responding";
         QTest::newRow("no row") << "send 9 0A:00:00:00:00:02, reply 10 0 0A:00:00:00:00:02"
                                 << "9 1; 0 ok Device available";
-        QTest::newRow("bad login") << "send 13, reply 14 80000003" << "13; 5 warning Authorization failed";
-        QTest::newRow("failed login") << "pending, send 13, reply 14 1, send 13, reply 14 0"
-                                      << "13 13 1; 2 scan Applying new parameters...";
-        QTest::newRow("login of another MAC")
-            << "pending, send 13 0a:00:00:00:00:01, reply 14 0 0a:00:00:00:00:01, send 13, reply 14 0"
-            << "13 1 13 1; 2 scan Applying new parameters...";
+        QTest::newRow("bad login") << "send 13, login, reply 14 80000003" << "13; 5 warning Authorization failed";
+        QTest::newRow("failed login, then a set without one")
+            << "send 13, login, reply 14 1, send 13, reply 14 0"
+            << "13 13 1; 2 scan Applying new parameters...";
+        QTest::newRow("timed-out login, answered late") << "send 13, login, wait 3000, wait 1, reply 14 0"
+            << "13 @1 @3 1; 2 scan Applying new parameters...";
+        QTest::newRow("a set of another device between")
+            << "send 13, login, send 13 0A:00:00:00:00:02, reply 14 0 0A:00:00:00:00:02, reply 14 0"
+            << "13 13 1 1; 2 scan Applying new parameters...; kept";
         QTest::newRow("login accepted, unasked replies ignored, settings read back")
-            << "pending, send 13, reply 14 0, reply 14 80000003, reply 10 0, reply 10 1, "
+            << "send 13, login, reply 14 0, reply 14 80000003, reply 10 0, reply 10 1, "
                "wait 5000, wait 500, config, wait 500"
             << "13 1 @2 7 @2 @0; 0 ok Device available; kept";
+        QTest::newRow("a typo leaves the kept login")
+            << "send 13, login, reply 14 0, send 13, login typo, reply 14 80000003"
+            << "13 1 13; 5 warning Authorization failed; kept";
         QTest::newRow("kept login rejected later")
-            << "pending, send 13, reply 14 0, send 13, reply 14 80000003"
+            << "send 13, login, reply 14 0, send 13, login once, reply 14 80000003"
             << "13 1 13; 5 warning Stored password is not valid any more, please try again!";
         // clang-format on
     }
@@ -343,8 +350,9 @@ private slots:
                 transceiver.sendRequest(w.at(1).toInt(), w.value(2, A), QByteArray());
             else if (w.at(0) == "reply")
                 reply(header(w.at(1).toInt(), w.value(3, A), status));
-            else if (w.at(0) == "pending")
-                model->pendingLoginData = Texts { A, "admin", Secret };
+            else if (w.at(0) == "login")
+                model->setPendingLoginData(
+                    Texts { A, "admin", w.value(1) == "typo" ? "typo" : Secret }, w.size() == 1);
             else
                 clock.msecs += w.at(1).toInt();
             if (w.at(0) == "wait" && QMetaObject::invokeMethod(model.get(), "onTimeout"))

@@ -27,7 +27,10 @@ constexpr int SocketBufferBytes = 8 * 1024 * 1024;
 
 bool isMac(const QString &text)
 {
-    static const QRegularExpression pattern(QStringLiteral("^([0-9A-F]{2}:){5}[0-9A-F]{2}$"));
+    // Either letter case: some devices spell their MAC in lower case and
+    // answer only a request to that spelling.
+    static const QRegularExpression pattern(
+        QStringLiteral("^([0-9A-Fa-f]{2}:){5}[0-9A-Fa-f]{2}$"));
     return pattern.match(text).hasMatch();
 }
 
@@ -121,7 +124,7 @@ bool parseDevice(const QJsonObject &object, SimDevice *device, QString *error)
         }
     }
     if (!isMac(device->mac)) {
-        *error = QStringLiteral("\"mac\" must be six upper-case hex pairs joined by colons");
+        *error = QStringLiteral("\"mac\" must be six hex pairs joined by colons");
         return false;
     }
     if (device->replyDelayMs < 0) {
