@@ -2,6 +2,7 @@
 
 #include "qtcompat.h"
 
+#include <QAbstractButton>
 #include <QHeaderView>
 #include <QStringList>
 #include <QVector>
@@ -35,6 +36,9 @@ DeviceTableView::DeviceTableView(QWidget *parent)
     horizontalHeader()->setStretchLastSection(true);
     horizontalHeader()->setDefaultAlignment(Qt::AlignLeft);
     setSortingEnabled(true);
+    // The corner button selects every row; it shows no text.
+    if (auto *corner = findChild<QAbstractButton *>())
+        corner->setAccessibleName(tr("Select all devices"));
 }
 
 int DeviceTableView::fitColumn(int column, int leastWidth, const QString &sample, bool withIcon)
