@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 
 #include "datagram.h"
+#include "devicefiltermodel.h"
 #include "devicemodel.h"
 #include "devicesteps.h"
 #include "devicetableview.h"
@@ -10,21 +11,28 @@
 #include "scancycle.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDesktopServices>
 #include <QFontMetrics>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QInputDialog>
 #include <QKeySequence>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLocale>
 #include <QMenu>
 #include <QMessageBox>
+#include <QShortcut>
 #include <QSignalBlocker>
+#include <QSizePolicy>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
+#include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -47,7 +55,11 @@ MainWindow::MainWindow(PacketTransceiver *packetTransceiver, QWidget *parent)
 
     deviceModel = new DeviceModel(this);
     deviceView = new DeviceTableView(this);
-    deviceView->setModel(deviceModel);
+    // The view sorts and filters only what it shows; the rows stay in deviceModel.
+    filterModel = new DeviceFilterModel(this);
+    filterModel->setSourceModel(deviceModel);
+    deviceView->setModel(filterModel);
+    deviceView->setAccessibleName(tr("Devices"));
     // These widths suit small fonts; a larger one widens a column until its
     // header and its widest text show whole: the longest host name (24
     // characters) and an IP address, both with the conflict mark beside them,
@@ -86,6 +98,7 @@ MainWindow::MainWindow(PacketTransceiver *packetTransceiver, QWidget *parent)
     contextMenu->addAction(editAct);
     contextMenu->addAction(webAct);
     contextMenu->addSeparator();
+    contextMenu->addAction(copyAct);
     contextMenu->addAction(exportAct);
     contextMenu->addSeparator();
     contextMenu->addAction(deletePasswordAct);
@@ -95,7 +108,6 @@ MainWindow::MainWindow(PacketTransceiver *packetTransceiver, QWidget *parent)
     toolBar->addAction(scanAct);
     toolBar->addAction(editAct);
     toolBar->addAction(aboutAct);
-
     // Reached by Tab like any tool bar widget; the label names it for screen readers too.
     auto *selectorLabel = new QLabel(tr("Network interface"));
     selectorLabel->setContentsMargins(12, 0, 6, 0);
@@ -108,6 +120,14 @@ MainWindow::MainWindow(PacketTransceiver *packetTransceiver, QWidget *parent)
     toolBar->addWidget(selectorLabel);
     toolBar->addWidget(interfaceSelector);
     updateInterfaceSelector();
+    // The filter at the far right.
+    auto *spacer = new QWidget;
+    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    toolBar->addWidget(spacer);
+    filterEdit = new QLineEdit;
+    filterEdit->setClearButtonEnabled(true);
+    filterEdit->setMaximumWidth(filterEdit->fontMetrics().averageCharWidth() * 30);
+    toolBar->addWidget(filterEdit);
 
     setActionTexts();
 
@@ -122,6 +142,41 @@ MainWindow::MainWindow(PacketTransceiver *packetTransceiver, QWidget *parent)
     scanCycle = new ScanCycle(transceiver, deviceModel, this);
 
     updateActions();
+    // A scan changes the table once a reply: the counts, and the commands of
+    // a selected row that a reply completes, follow once the replies waiting
+    // are in.
+    refreshTimer = new QTimer(this);
+    refreshTimer->setSingleShot(true);
+    refreshTimer->setInterval(0);
+    connect(refreshTimer, &QTimer::timeout, this, [this] {
+        updateActions();
+        updateStatusSummary();
+    });
+    const auto tableChanged = [this] {
+        if (!refreshTimer->isActive())
+            refreshTimer->start();
+    };
+    for (const QAbstractItemModel *model : { static_cast<QAbstractItemModel *>(deviceModel),
+             static_cast<QAbstractItemModel *>(filterModel) }) {
+        connect(model, &QAbstractItemModel::rowsInserted, this, tableChanged);
+        connect(model, &QAbstractItemModel::rowsRemoved, this, tableChanged);
+        connect(model, &QAbstractItemModel::modelReset, this, tableChanged);
+    }
+    connect(deviceModel, &QAbstractItemModel::dataChanged, this, tableChanged);
+    updateStatusSummary();
+    connect(filterEdit, &QLineEdit::textChanged, this, [this](const QString &text) {
+        filterModel->setFilterText(text);
+        updateActions();
+        updateStatusSummary();
+    });
+    // Escape in the filter: every row again, and back to the table.
+    auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), filterEdit);
+    escape->setContext(Qt::WidgetShortcut);
+    connect(escape, &QShortcut::activated, this, [this] {
+        filterEdit->clear();
+        deviceView->setFocus(Qt::ShortcutFocusReason);
+    });
+    deviceView->setFocus();
 
     DeviceSteps::connectModel(transceiver, deviceModel);
     // Queued, as the model's below: a request sent while replies are handed on
@@ -173,6 +228,19 @@ void MainWindow::createActions()
     deletePasswordAct = new QAction(QIcon(QStringLiteral(":/trash")), QString(), this);
     connect(deletePasswordAct, &QAction::triggered, this, &MainWindow::deleteStoredPassword);
 
+    filterAct = new QAction(this);
+    connect(filterAct, &QAction::triggered, this, [this] {
+        filterEdit->setFocus(Qt::ShortcutFocusReason);
+        filterEdit->selectAll();
+    });
+    addAction(filterAct);
+
+    // Only while the table has the focus: in the filter field Ctrl+C copies its text.
+    copyAct = new QAction(this);
+    copyAct->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    connect(copyAct, &QAction::triggered, this, &MainWindow::copySelectedRows);
+    deviceView->addAction(copyAct);
+
     // Not in the tool bar, so the window itself carries their shortcuts.
     addAction(webAct);
     addAction(exportAct);
@@ -211,12 +279,23 @@ void MainWindow::setActionTexts()
     deletePasswordAct->setStatusTip(tr("Delete locally stored password for selected connections"));
     deletePasswordAct->setToolTip(
         tr("Delete locally stored password for selected connections") + QStringLiteral(" [Del]."));
+
+    filterAct->setShortcut(QKeySequence(tr("Ctrl+F")));
+    filterEdit->setPlaceholderText(tr("Filter (Ctrl+F)"));
+    filterEdit->setAccessibleName(tr("Filter devices"));
+    filterEdit->setToolTip(tr("Show only the devices with this text in a column or a mark"));
+    // The clear button shows an icon alone.
+    for (QToolButton *button : filterEdit->findChildren<QToolButton *>())
+        button->setAccessibleName(tr("Clear filter"));
+
+    copyAct->setText(tr("Copy"));
+    copyAct->setShortcut(QKeySequence(tr("Ctrl+C")));
+    copyAct->setStatusTip(tr("Copy the selected devices as text for a spreadsheet or a ticket"));
 }
 
 void MainWindow::updateActions()
 {
-    const QModelIndexList rows
-        = deviceView->selectionModel()->selectedRows(DeviceModel::ColumnIpAddress);
+    const QModelIndexList rows = selectedDevices(DeviceModel::ColumnIpAddress);
     int count = rows.count();
     const bool single = count == 1;
     bool editEnabled = single;
@@ -233,7 +312,10 @@ void MainWindow::updateActions()
         } else if (name.startsWith(QLatin1String("QuorvelNET"))) {
             --count;
         }
-        if (!hasLoginData(ipIndex.siblingAtColumn(DeviceModel::ColumnMacAddress).data().toString()))
+        // Only a single row can enable it: Ctrl+A on thousands of rows reads no store.
+        if (single
+            && !hasLoginData(
+                ipIndex.siblingAtColumn(DeviceModel::ColumnMacAddress).data().toString()))
             deleteEnabled = false;
     }
 
@@ -241,6 +323,28 @@ void MainWindow::updateActions()
     webAct->setEnabled(webEnabled);
     exportAct->setEnabled(count != 0);
     deletePasswordAct->setEnabled(deleteEnabled);
+    copyAct->setEnabled(!rows.isEmpty());
+}
+
+QModelIndex MainWindow::deviceIndex(const QModelIndex &viewIndex, int column) const
+{
+    if (viewIndex.model() != filterModel)
+        return QModelIndex();
+    return filterModel->mapToSource(viewIndex).siblingAtColumn(column);
+}
+
+QModelIndexList MainWindow::selectedDevices(int column) const
+{
+    QModelIndexList cells;
+    for (const QModelIndex &row : deviceView->selectionModel()->selectedRows())
+        cells << deviceIndex(row, column);
+    return cells;
+}
+
+void MainWindow::copySelectedRows()
+{
+    if (deviceView->selectionModel()->hasSelection())
+        QGuiApplication::clipboard()->setText(deviceView->selectedRowsText());
 }
 
 void MainWindow::deviceViewPopup(QContextMenuEvent *event)
@@ -250,10 +354,12 @@ void MainWindow::deviceViewPopup(QContextMenuEvent *event)
 
 void MainWindow::launchBrowser()
 {
+    const QModelIndexList selected = selectedDevices(DeviceModel::ColumnIpAddress);
+    if (selected.size() != 1)
+        return;
     // The text is the device's word: pasted into a URL, "1@evil.example" would
     // send the user to another host.
-    const QString host
-        = Datagram::canonicalIpv4(deviceView->currentRowText(DeviceModel::ColumnIpAddress));
+    const QString host = Datagram::canonicalIpv4(selected.first().data().toString());
     if (host.isNull())
         return;
     QUrl url;
@@ -272,8 +378,7 @@ void MainWindow::deleteStoredPassword()
     if (answer != QMessageBox::Ok)
         return;
 
-    const QModelIndexList rows
-        = deviceView->selectionModel()->selectedRows(DeviceModel::ColumnMacAddress);
+    const QModelIndexList rows = selectedDevices(DeviceModel::ColumnMacAddress);
     for (const QModelIndex &macIndex : rows) {
         const QString macAddress = macIndex.data().toString();
         if (hasLoginData(macAddress))
@@ -321,11 +426,16 @@ void MainWindow::updateStatusSummary()
     const QString full = deviceModel->isFull()
         ? QStringLiteral(", ") + tr("table full: further devices ignored until the next scan")
         : QString();
+    const QLocale locale;
+    // While a filter is set, how many rows it leaves.
+    const QString shown = filterModel->filterText().isEmpty()
+        ? QString()
+        : tr(", %1 shown").arg(locale.toString(filterModel->rowCount()));
     // Until the check, the table is still filling.
     if (scanCycle->isRunning()) {
         statusLabel->setText((entry.isEmpty() ? tr("Scanning, no IPv4 network interface...")
                                               : tr("Scanning on %1 (%2)...").arg(name, ip))
-            + full);
+            + shown + full);
         return;
     }
     const int rows = deviceModel->rowCount();
@@ -345,7 +455,6 @@ void MainWindow::updateStatusSummary()
             == incompleteCode)
             ++incomplete;
     }
-    const QLocale locale;
     QString text;
     if (entry.isEmpty())
         text = rows == 1 ? tr("1 device, no IPv4 network interface")
@@ -353,6 +462,7 @@ void MainWindow::updateStatusSummary()
     else
         text = rows == 1 ? tr("1 device on %1 (%2)").arg(name, ip)
                          : tr("%1 devices on %2 (%3)").arg(locale.toString(rows), name, ip);
+    text += shown;
     if (conflicts > 0)
         text += tr(", %1 with conflicts").arg(locale.toString(conflicts));
     if (incomplete > 0)

@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <QUrl>
 
+class DeviceFilterModel;
 class DeviceModel;
 class DeviceTableView;
 class PacketTransceiver;
@@ -14,8 +15,10 @@ class QComboBox;
 class QContextMenuEvent;
 class QFrame;
 class QLabel;
+class QLineEdit;
 class QMenu;
 class QTextBrowser;
+class QTimer;
 class QToolBar;
 
 class MainWindow : public QMainWindow
@@ -44,6 +47,7 @@ private slots:
     void updateActions();
     void onTranscvrWarning(QString title, QString msg);
     void onAppTextBrowserAnchorClicked(QUrl url);
+    void copySelectedRows();
 
 private:
     void createActions();
@@ -55,6 +59,11 @@ private:
     void updateInterfaceSelector();
     // The status bar's summary of the last scan.
     void updateStatusSummary();
+    // The device model's cell at `column` in the row of a cell of the view;
+    // every command finds its device through here.
+    QModelIndex deviceIndex(const QModelIndex &viewIndex, int column) const;
+    // The device model's cells at `column` of the selected rows, in selection order.
+    QModelIndexList selectedDevices(int column) const;
 
     QFrame *centralFrame = nullptr;
     DeviceTableView *deviceView = nullptr;
@@ -71,7 +80,12 @@ private:
     ScanCycle *scanCycle = nullptr;
     QComboBox *interfaceSelector = nullptr;
     QLabel *statusLabel = nullptr;
+    DeviceFilterModel *filterModel = nullptr;
+    QLineEdit *filterEdit = nullptr;
+    QAction *filterAct = nullptr;
+    QAction *copyAct = nullptr;
+    QTimer *refreshTimer = nullptr;
 
-    // The scan benchmark reaches the members through a MainWindowTester of its own.
+    // The scan benchmarks reach the members through a MainWindowTester of their own.
     friend class MainWindowTester;
 };

@@ -4,7 +4,6 @@
 #include "datagram.h"
 #include "devicemodel.h"
 #include "devicesteps.h"
-#include "devicetableview.h"
 #include "logindialog.h"
 #include "packettransceiver.h"
 
@@ -15,8 +14,12 @@
 
 void MainWindow::edit(QModelIndex index)
 {
-    const QModelIndex cell = index.isValid() ? index : deviceView->currentIndex();
-    const QPersistentModelIndex macCell = cell.sibling(cell.row(), DeviceModel::ColumnMacAddress);
+    // Without a cell: the one selected row, as the action demands.
+    const QModelIndexList selected = selectedDevices(DeviceModel::ColumnMacAddress);
+    const QPersistentModelIndex macCell = index.isValid()
+        ? deviceIndex(index, DeviceModel::ColumnMacAddress)
+        : selected.size() == 1 ? selected.first()
+                               : QModelIndex();
     if (!macCell.isValid())
         return;
     const int row = macCell.row();

@@ -2,19 +2,17 @@
 
 #include "connectionexport.h"
 #include "devicemodel.h"
-#include "devicetableview.h"
 
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QItemSelectionModel>
 #include <QMessageBox>
 #include <QStandardPaths>
 
 void MainWindow::exportConnectionsToXml()
 {
     const QList<ConnectionExport::Device> devices
-        = ConnectionExport::exportableDevices(deviceView->selectionModel()->selectedRows());
+        = ConnectionExport::exportableDevices(selectedDevices(DeviceModel::ColumnDeviceName));
     if (devices.isEmpty())
         return;
 

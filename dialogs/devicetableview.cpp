@@ -2,9 +2,29 @@
 
 #include "qtcompat.h"
 
+#include <QAbstractButton>
 #include <QHeaderView>
+#include <QStringList>
+#include <QVector>
 
 #include <algorithm>
+
+namespace {
+
+// Device texts come from anyone on the LAN: a tab or a line break of theirs
+// must not shift the columns, nor a leading "=" become a spreadsheet formula.
+QString cellText(QString text)
+{
+    for (QChar &c : text) {
+        if (c.category() == QChar::Other_Control)
+            c = QLatin1Char(' ');
+    }
+    if (!text.isEmpty() && QStringLiteral("=+-@").contains(text.front()))
+        text.prepend(QLatin1Char('\''));
+    return text;
+}
+
+} // namespace
 
 DeviceTableView::DeviceTableView(QWidget *parent)
     : QTableView(parent)
@@ -16,6 +36,9 @@ DeviceTableView::DeviceTableView(QWidget *parent)
     horizontalHeader()->setStretchLastSection(true);
     horizontalHeader()->setDefaultAlignment(Qt::AlignLeft);
     setSortingEnabled(true);
+    // The corner button selects every row; it shows no text.
+    if (auto *corner = findChild<QAbstractButton *>())
+        corner->setAccessibleName(tr("Select all devices"));
 }
 
 int DeviceTableView::fitColumn(int column, int leastWidth, const QString &sample, bool withIcon)
@@ -41,12 +64,32 @@ QSize DeviceTableView::sizeHint() const
             + 2 * frameWidth());
 }
 
-QString DeviceTableView::currentRowText(int column) const
+QString DeviceTableView::selectedRowsText() const
 {
-    const QModelIndex current = currentIndex();
-    if (!current.isValid())
-        return QString();
-    return current.sibling(current.row(), column).data(Qt::DisplayRole).toString();
+    const QHeaderView *header = horizontalHeader();
+    QVector<int> columns;
+    for (int visual = 0; visual < header->count(); ++visual) {
+        const int column = header->logicalIndex(visual);
+        if (!header->isSectionHidden(column))
+            columns << column;
+    }
+    QModelIndexList rows = selectionModel()->selectedRows();
+    std::sort(rows.begin(), rows.end(), [this](const QModelIndex &a, const QModelIndex &b) {
+        return verticalHeader()->visualIndex(a.row()) < verticalHeader()->visualIndex(b.row());
+    });
+
+    QStringList lines;
+    QStringList cells;
+    for (const int column : qAsConst(columns))
+        cells << cellText(model()->headerData(column, Qt::Horizontal).toString());
+    lines << cells.join(QLatin1Char('\t'));
+    for (const QModelIndex &row : qAsConst(rows)) {
+        cells.clear();
+        for (const int column : qAsConst(columns))
+            cells << cellText(row.siblingAtColumn(column).data().toString());
+        lines << cells.join(QLatin1Char('\t'));
+    }
+    return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }
 
 void DeviceTableView::contextMenuEvent(QContextMenuEvent *event)

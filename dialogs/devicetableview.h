@@ -13,7 +13,10 @@ class DeviceTableView : public QTableView
 public:
     explicit DeviceTableView(QWidget *parent = nullptr);
 
-    QString currentRowText(int column) const;
+    // The selected rows as tab-separated text for a spreadsheet or a ticket:
+    // a line of column headers, then one line a row, rows and columns in the
+    // order shown.
+    QString selectedRowsText() const;
     // Sets the column to leastWidth, or wider where this platform's font needs
     // more for the header text or for `sample` (with an icon beside it when
     // `withIcon`). Returns the width set.

@@ -159,13 +159,15 @@ void DeviceModel::updateRow(const QByteArray &datagram)
     const QString mac = Datagram::srcMacAddr(datagram);
 
     QStandardItem *macCell = firstInRowOrder(macIndex, caseInsensitiveKey(mac));
+    const bool known = macCell;
     int row;
     QList<QStandardItem *> items;
-    if (macCell) {
+    if (known) {
+        // Changed in place: a filtering or sorting view above re-files a
+        // removed and re-inserted row at a cost that grows with the table.
         row = rowOf(devices.at(macCell));
-        movingRow = true;
-        items = takeRow(row);
-        movingRow = false;
+        for (int column = 0; column < ColumnCount; ++column)
+            items.append(item(row, column));
     } else {
         if (rowCount() >= MaxRows) {
             if (!full)
@@ -208,10 +210,10 @@ void DeviceModel::updateRow(const QByteArray &datagram)
     macCell->setText(mac);
     indexMac(macCell, d, mac);
 
-    movingRow = true;
-    insertRow(row, items);
-    movingRow = false;
-    d.row = row;
+    if (!known) {
+        insertRow(row, items);
+        d.row = row;
+    }
 
     if (failed) {
         setStatus(mac, RequestFailed());
@@ -448,7 +450,7 @@ DeviceModel::Device &DeviceModel::device(QStandardItem *macCell)
 
 void DeviceModel::forgetRows(const QModelIndex &parent, int first, int last)
 {
-    if (movingRow || parent.isValid())
+    if (parent.isValid())
         return;
     if (first == 0 && last == rowCount() - 1) {
         forgetAll();

@@ -140,7 +140,6 @@ private:
     QTimer *timeoutTimer;
 
     const DeviceClock *clock;
-    bool movingRow = false;
     bool full = false;
     quint64 nextSerial = 1;
     std::unordered_map<QStandardItem *, Device> devices;

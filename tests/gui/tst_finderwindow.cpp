@@ -1,5 +1,6 @@
 #include "connectiondialog.h"
 #include "connectionexport.h"
+#include "devicefiltermodel.h"
 #include "devicemodel.h"
 #include "devicereplies.h"
 #include "logindata.h"
@@ -70,8 +71,20 @@ struct Finder
         if (host)
             reply(DeviceReplies::networkConfig(macOf(n), status, host, ip, dhcp, version));
     }
-    QModelIndex cell(int n, int c) const { return model->index(model->findRow(macOf(n)), c); }
+    QLineEdit *filter = window.findChild<QLineEdit *>();
+    // As the view shows it: invalid while filtered out.
+    QModelIndex cell(int n, int c) const
+    {
+        return window.findChild<DeviceFilterModel *>()->mapFromSource(
+            model->index(model->findRow(macOf(n)), c));
+    }
     QString status() const { return cell(42, DeviceModel::ColumnStatus).data().toString(); }
+    // The status bar without the interface, which is the machine's own.
+    QString summary() const
+    {
+        return window.statusBar()->findChild<QLabel *>()->text().remove(
+            QRegularExpression(" on [^(]*\\([^)]*\\)|, no IPv4 network interface"));
+    }
     // Double-clicks the device, types a host name and an IP address, applies
     // and logs in as admin/s3cret when asked. True when asked. `meanwhile`:
     // another program remembers a login while the dialog is open.
@@ -112,7 +125,8 @@ private slots:
     void editFlow_data()
     {
         QTest::addColumn<int>("version");
-        // "stored" beforehand, or typed and "remember"ed or not, or typed while one was stored "meanwhile"
+        // "stored" beforehand, or typed and "remember"ed or not, or typed while one was stored
+        // "meanwhile"
         QTest::addColumn<QString>("login");
         QTest::addColumn<qint64>("answer"); // status of the device's reply; -1: none
         QTest::addColumn<QString>("rowStatus");
@@ -212,20 +226,26 @@ private slots:
 
     void selection_commandsAndExport_data()
     {
-        QTest::addColumn<QString>("rows");
-        // The context menu's Edit, Open in browser, Export and Delete, "-" where disabled.
+        QTest::addColumn<QString>("rows"); // "all": Ctrl+A once the filter is typed
+        QTest::addColumn<QString>("filter");
+        // The context menu's Edit, Open in browser, Copy, Export and Delete, "-" where disabled.
         QTest::addColumn<QString>("enabled");
         QTest::addColumn<QStringList>("exported"); // Host>connection name, in the order written
+        QTest::addColumn<QString>("counts"); // the status bar
         // clang-format off
-        QTest::newRow("nothing") << "" << "----" << QStringList();
-        QTest::newRow("static device with stored login") << "11" << "EOED" << QStringList { "192.0.2.11>H" };
-        QTest::newRow("QuorvelNET") << "19" << "EO--" << QStringList();
-        QTest::newRow("other Quorvel names") << "18" << "EOE-" << QStringList();
-        QTest::newRow("empty device name") << "20" << "----" << QStringList { "192.0.2.10>gate" };
-        QTest::newRow("no network configuration yet") << "17" << "----" << QStringList();
-        QTest::newRow("two rows") << "11,14" << "--E-" << QStringList { "192.0.2.11>H", "192.0.2.14>H2" };
-        QTest::newRow("many rows") << "14,11,16,13,17,12,18,19,15" << "--E-"
-            << QStringList { "192.0.2.14>H", "192.0.2.11>H2", "192.0.2.13>h", "H>H3", "N/A>N/A" };
+        QTest::newRow("nothing") << "" << "" << "-----" << QStringList() << "10 devices, 8 with conflicts";
+        QTest::newRow("static device with stored login") << "11" << "" << "EOCED" << QStringList { "192.0.2.11>H" } << "10 devices, 8 with conflicts";
+        QTest::newRow("QuorvelNET") << "19" << "" << "EOC--" << QStringList() << "10 devices, 8 with conflicts";
+        QTest::newRow("other Quorvel names") << "18" << "" << "EOCE-" << QStringList() << "10 devices, 8 with conflicts";
+        QTest::newRow("empty device name") << "20" << "" << "--C--" << QStringList { "192.0.2.10>gate" } << "10 devices, 8 with conflicts";
+        QTest::newRow("no network configuration yet") << "17" << "" << "--C--" << QStringList() << "10 devices, 8 with conflicts";
+        QTest::newRow("two rows") << "11,14" << "" << "--CE-" << QStringList { "192.0.2.11>H", "192.0.2.14>H2" } << "10 devices, 8 with conflicts";
+        QTest::newRow("many rows") << "14,11,16,13,17,12,18,19,15" << "" << "--CE-"
+            << QStringList { "192.0.2.14>H", "192.0.2.11>H2", "192.0.2.13>h", "H>H3", "N/A>N/A" } << "10 devices, 8 with conflicts";
+        QTest::newRow("a selected row filtered out") << "11,14" << "0:14" << "EOCED" << QStringList { "192.0.2.14>H" } << "10 devices, 1 shown, 8 with conflicts";
+        QTest::newRow("all of a MAC fragment") << "all" << "00:13" << "EOCE-" << QStringList { "192.0.2.13>h" } << "10 devices, 1 shown, 8 with conflicts";
+        QTest::newRow("all with a mark") << "all" << "ip CONFLICT" << "--CE-" << QStringList { "192.0.2.10>gate" } << "10 devices, 4 shown, 8 with conflicts";
+        QTest::newRow("none shown") << "all" << "zzz" << "-----" << QStringList() << "10 devices, 0 shown, 8 with conflicts";
         // clang-format on
     }
 
@@ -249,6 +269,12 @@ private slots:
         for (const QString &n : rows.split(',', Qt::SkipEmptyParts))
             f.view->selectionModel()->select(
                 f.cell(n.toInt(), 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        QFETCH(QString, filter);
+        QTest::keyClicks(f.filter, filter);
+        if (rows == "all")
+            QTest::keyClick(f.view, Qt::Key_A, Qt::ControlModifier);
+        QFETCH(QString, counts); // once the window has counted
+        QTRY_COMPARE(f.summary(), counts);
         QString shown;
         for (const QAction *a : f.window.findChild<QMenu *>()->actions())
             shown += a->isSeparator() ? QString() : a->isEnabled() ? a->text().left(1) : "-";
@@ -275,6 +301,58 @@ private slots:
         QFile written(file);
         QCOMPARE(written.open(QIODevice::ReadOnly | QIODevice::Text) ? written.readAll() : "",
             n ? (expected + "</export>\n").toUtf8() : QByteArray());
+    }
+
+    // ---- the filter: rows as they come and change, keys, copied text, names for a screen reader
+
+    void filter_typedKeptCopiedAndNamed()
+    {
+        Finder f;
+        f.window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&f.window)); // for the shortcuts
+        f.add(1, "Cinaboard-M4", "hall", "192.0.2.1");
+        f.add(2, "=cmd|' /C calc'!A0\tx", "hall", "192.0.2.2"); // a spreadsheet would run it
+        f.add(3, "Lumaboard", "desk", "192.0.2.3");
+        QTest::keyClick(&f.window, Qt::Key_F, Qt::ControlModifier);
+        QTest::keyClicks(f.filter, "hall");
+        QTest::keyClick(&f.window, Qt::Key_F, Qt::ControlModifier); // again: the text selected
+        QCOMPARE(f.filter->selectedText(), "hall");
+        QTest::keyClicks(f.filter, "CONFLICT"); // the marks of 1 and 2
+        f.add(4, "Lumaboard", "yard", "192.0.2.9");
+        f.add(3, "Lumaboard", "hall", "192.0.2.3"); // now marked too
+        QTRY_COMPARE(f.summary(), "4 devices, 3 shown, 3 with conflicts");
+
+        for (QWidget *w : f.window.findChildren<QWidget *>()) {
+            if (w->isVisible()
+                && (qobject_cast<QAbstractButton *>(w) || qobject_cast<QLineEdit *>(w)))
+                QVERIFY2(
+                    !QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name).isEmpty(),
+                    w->metaObject()->className());
+        }
+        QCOMPARE(QAccessible::queryAccessibleInterface(f.view)->text(QAccessible::Name), "Devices");
+        QCOMPARE(QAccessible::queryAccessibleInterface(f.filter)->text(QAccessible::Name),
+            "Filter devices");
+
+        // Copied as shown: sorted by IP address, the MAC column moved first.
+        f.view->sortByColumn(DeviceModel::ColumnIpAddress, Qt::DescendingOrder);
+        f.view->horizontalHeader()->moveSection(DeviceModel::ColumnMacAddress, 0);
+        f.view->setFocus();
+        for (int n : { 1, 3, 2 }) // rows in the order shown, whatever the order of clicks
+            f.view->selectionModel()->select(
+                f.cell(n, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        QTest::keyClick(f.view, Qt::Key_C, Qt::ControlModifier);
+        const QString row
+            = "02:00:00:00:00:%1\t%2\t1.0\thall\t192.0.2.%1\tstatic\tDevice available\n";
+        QCOMPARE(QGuiApplication::clipboard()->text(),
+            "MAC Address\tDevice name\tFirmware ver.\tHostname\tIP Address\tIP config.\tStatus\n"
+                + row.arg(3).arg("Lumaboard") + row.arg(2).arg("'=cmd|' /C calc'!A0 x")
+                + row.arg(1).arg("Cinaboard-M4"));
+        // Escape in the filter: every row again, and back to the table.
+        QTest::keyClick(&f.window, Qt::Key_F, Qt::ControlModifier);
+        QTest::keyClick(f.filter, Qt::Key_Escape);
+        QCOMPARE(QApplication::focusWidget(), f.view);
+        QCOMPARE(f.view->model()->rowCount(), 4);
+        QTRY_COMPARE(f.summary(), "4 devices, 3 with conflicts");
     }
 
     // ---- About box

@@ -1,4 +1,5 @@
 #include "connectiondialog.h"
+#include "devicefiltermodel.h"
 #include "devicemodel.h"
 #include "devicetableview.h"
 #include "logindata.h"
@@ -45,6 +46,9 @@ void HostileLabTest::forgedReplies_steerNothing()
     MainWindow window;
     auto *model = window.findChild<DeviceModel *>();
     auto cell = [&](int column) { return model->index(model->findRow(mac), column); };
+    auto shown = [&](int column) {
+        return window.findChild<DeviceFilterModel *>()->mapFromSource(cell(column));
+    };
     auto scanned = [&] {
         QMetaObject::invokeMethod(&window, "scan");
         // The device information comes first, so the row is complete with its address.
@@ -55,7 +59,7 @@ void HostileLabTest::forgedReplies_steerNothing()
     QDesktopServices::setUrlHandler(QStringLiteral("http"), &catcher, "open");
     const auto unset = qScopeGuard([] { QDesktopServices::unsetUrlHandler("http"); });
     auto openInBrowser = [&] {
-        window.findChild<DeviceTableView *>()->setCurrentIndex(cell(DeviceModel::ColumnIpAddress));
+        window.findChild<DeviceTableView *>()->setCurrentIndex(shown(DeviceModel::ColumnIpAddress));
         QMetaObject::invokeMethod(&window, "launchBrowser");
     };
 
@@ -82,7 +86,7 @@ void HostileLabTest::forgedReplies_steerNothing()
         dialog->applyButton->click();
     });
     QMetaObject::invokeMethod(
-        &window, "edit", Q_ARG(QModelIndex, cell(DeviceModel::ColumnIpAddress)));
+        &window, "edit", Q_ARG(QModelIndex, shown(DeviceModel::ColumnIpAddress)));
     QTRY_COMPARE_WITH_TIMEOUT(cell(DeviceModel::ColumnIpAddress).data().toString(),
         QStringLiteral("192.168.77.51"), 12000);
     openInBrowser();

@@ -1,4 +1,5 @@
 #include "connectiondialog.h"
+#include "devicefiltermodel.h"
 #include "devicemodel.h"
 #include "mainwindow.h"
 #include "packettransceiver.h"
@@ -121,7 +122,9 @@ void ScanLab::scanOfAPlantThenAnEdit()
         }
     });
     QVERIFY(QMetaObject::invokeMethod(&window, "edit",
-        Q_ARG(QModelIndex, model->index(model->findRow(Plain), DeviceModel::ColumnIpAddress))));
+        Q_ARG(QModelIndex,
+            window.findChild<DeviceFilterModel *>()->mapFromSource(
+                model->index(model->findRow(Plain), DeviceModel::ColumnIpAddress)))));
     QCOMPARE(cell(Plain, DeviceModel::ColumnStatus), QStringLiteral("Setting new parameters..."));
     QTRY_COMPARE_WITH_TIMEOUT(
         cell(Plain, DeviceModel::ColumnStatus), QStringLiteral("Applying new parameters..."), 3000);

@@ -1,4 +1,5 @@
 #include "connectiondialog.h"
+#include "devicefiltermodel.h"
 #include "devicemodel.h"
 #include "mainwindow.h"
 #include "modal.h"
@@ -82,8 +83,9 @@ private slots:
             dialog->applyButton->click();
         });
         QMetaObject::invokeMethod(&window, "edit",
-            Q_ARG(
-                QModelIndex, model->index(model->findRow(QStringLiteral("02:00:00:00:00:02")), 0)));
+            Q_ARG(QModelIndex,
+                window.findChild<DeviceFilterModel *>()->mapFromSource(
+                    model->index(model->findRow(QStringLiteral("02:00:00:00:00:02")), 0))));
         QTRY_COMPARE_WITH_TIMEOUT(
             text(2, DeviceModel::ColumnHostname), QStringLiteral("renamed"), 12000);
         QCOMPARE(text(2, DeviceModel::ColumnStatus), QStringLiteral("Device available"));
