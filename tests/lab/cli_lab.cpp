@@ -144,8 +144,10 @@ void CliLabTest::passwordPrompt_terminalEchoesAgain()
     auto echo = [tty] { termios t {}; return ::tcgetattr(tty, &t) == 0 && (t.c_lflag & ECHO); };
     QProcess process;
     process.setStandardInputFile(QString::fromLocal8Bit(::ptsname(master)));
-    process.start(qEnvironmentVariable("QDF_CLI"),
-        QString("set 02:00:00:00:00:0b --hostname xy --user admin " + options).split(' ', Qt::SkipEmptyParts));
+    // A process group of its own with its parent outside it, as a shell's job is:
+    // the system would ignore a stop signal sent to an orphaned group.
+    process.start("python3", QStringList { "-c", "import os, sys; os.setpgid(0, 0); os.execv(sys.argv[1], sys.argv[1:])",
+        qEnvironmentVariable("QDF_CLI") } + QString("set 02:00:00:00:00:0b --hostname xy --user admin " + options).split(' ', Qt::SkipEmptyParts));
     QByteArray err;
     QTRY_VERIFY_WITH_TIMEOUT((err += process.readAllStandardError()).contains("Password for"), 10000);
     QTRY_VERIFY(!echo());
