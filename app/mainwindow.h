@@ -86,6 +86,6 @@ private:
     QAction *copyAct = nullptr;
     QTimer *refreshTimer = nullptr;
 
-    // The scan benchmarks reach the members through a MainWindowTester of their own.
+    // The benchmarks reach the members through bench/windowtester.h.
     friend class MainWindowTester;
 };

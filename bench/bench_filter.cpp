@@ -10,6 +10,7 @@
 #include "scancycle.h"
 #include "simulatorprocess.h"
 #include "testsupport.h"
+#include "windowtester.h"
 
 #include <QAction>
 #include <QApplication>
@@ -24,23 +25,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <sys/resource.h>
-
-// The window lets this class reach its members; the benchmark needs five.
-class MainWindowTester
-{
-public:
-    explicit MainWindowTester(MainWindow &window)
-        : window(window)
-    { }
-    DeviceModel *deviceModel() const { return window.deviceModel; }
-    QAction *scanAct() const { return window.scanAct; }
-    ScanCycle *scanCycle() const { return window.scanCycle; }
-    PacketTransceiver *transceiver() const { return window.transceiver; }
-    QLineEdit *filterEdit() const { return window.filterEdit; }
-
-private:
-    MainWindow &window;
-};
 
 namespace {
 

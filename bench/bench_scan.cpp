@@ -13,6 +13,7 @@
 #include "scancycle.h"
 #include "simulatorprocess.h"
 #include "testsupport.h"
+#include "windowtester.h"
 #include "tickgap.h"
 
 #include <QAction>
@@ -24,22 +25,6 @@
 #include <QTimer>
 
 #include <cstdio>
-
-// The window lets this class reach its members; the benchmark needs four.
-class MainWindowTester
-{
-public:
-    explicit MainWindowTester(MainWindow &window)
-        : window(window)
-    { }
-    DeviceModel *deviceModel() const { return window.deviceModel; }
-    QAction *scanAct() const { return window.scanAct; }
-    ScanCycle *scanCycle() const { return window.scanCycle; }
-    PacketTransceiver *transceiver() const { return window.transceiver; }
-
-private:
-    MainWindow &window;
-};
 
 namespace {
 
