@@ -412,8 +412,10 @@ void MainWindow::updateInterfaceSelector()
     interfaceSelector->clear();
     const QStringList entries = transceiver->interfaces();
     for (const QString &entry : entries)
-        interfaceSelector->addItem(QStringLiteral("%1 (%2)").arg(entry.section(QLatin1Char('|'), 2),
-                                       entry.section(QLatin1Char('|'), 1, 1)),
+        interfaceSelector->addItem(
+            QStringLiteral("%1 (%2)").arg(
+                PacketTransceiver::entryPart(entry, PacketTransceiver::EntryName),
+                PacketTransceiver::entryPart(entry, PacketTransceiver::EntryAddress)),
             entry);
     interfaceSelector->setEnabled(!entries.isEmpty());
 }
@@ -421,8 +423,8 @@ void MainWindow::updateInterfaceSelector()
 void MainWindow::updateStatusSummary()
 {
     const QString entry = transceiver->interfaces().value(0);
-    const QString name = entry.section(QLatin1Char('|'), 2);
-    const QString ip = entry.section(QLatin1Char('|'), 1, 1);
+    const QString name = PacketTransceiver::entryPart(entry, PacketTransceiver::EntryName);
+    const QString ip = transceiver->localIpAddress();
     const QString full = deviceModel->isFull()
         ? QStringLiteral(", ") + tr("table full: further devices ignored until the next scan")
         : QString();
@@ -495,7 +497,7 @@ void MainWindow::checkDeviceCount()
     const QStringList entries = transceiver->interfaces();
     QStringList names;
     for (const QString &entry : entries)
-        names << entry.split(QLatin1Char('|')).value(2);
+        names << PacketTransceiver::entryPart(entry, PacketTransceiver::EntryName);
     // Two addresses of one interface are no choice: the name picks the first.
     names.removeDuplicates();
     if (!isOlderWindows() && names.size() < 2) {
@@ -503,8 +505,7 @@ void MainWindow::checkDeviceCount()
             tr("No devices found!"), QMessageBox::Ok, QMessageBox::NoButton);
         return;
     }
-    const QString ipAddress = entries.isEmpty() ? QStringLiteral("0.0.0.0")
-                                                : entries.first().split(QLatin1Char('|')).value(1);
+    const QString ipAddress = transceiver->localIpAddress();
 
     bool accepted = false;
     const QString name = QInputDialog::getItem(this, QStringLiteral("Scan/Refresh"),

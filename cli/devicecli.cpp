@@ -319,8 +319,9 @@ int DeviceCli::run(const QStringList &arguments)
     if (parser.isSet(QStringLiteral("interface"))) {
         const QString name = parser.value(QStringLiteral("interface"));
         const QStringList entries = transceiver->interfaces();
-        const bool known = std::any_of(entries.cbegin(), entries.cend(),
-            [&name](const QString &e) { return e.section(QLatin1Char('|'), 2) == name; });
+        const bool known = std::any_of(entries.cbegin(), entries.cend(), [&name](const QString &e) {
+            return PacketTransceiver::entryPart(e, PacketTransceiver::EntryName) == name;
+        });
         if (!known)
             return fail(BadInput,
                 QStringLiteral(
@@ -398,20 +399,21 @@ bool DeviceCli::scanFor(const QCommandLineParser &parser, int *code)
         *code = fail(NoAnswer, QStringLiteral("No devices found!"));
         // The devices may well be behind another link.
         const QStringList entries = transceiver->interfaces();
-        const QString inUse = entries.value(0).section(QLatin1Char('|'), 2);
+        const QString inUse
+            = PacketTransceiver::entryPart(entries.value(0), PacketTransceiver::EntryName);
         QStringList names, others;
         for (const QString &entry : entries) {
-            const QString name = entry.section(QLatin1Char('|'), 2);
+            const QString name = PacketTransceiver::entryPart(entry, PacketTransceiver::EntryName);
             if (name != inUse && !names.contains(name)) {
                 names << name;
-                others << QStringLiteral("%1 (%2)").arg(
-                    printable(name), entry.section(QLatin1Char('|'), 1, 1));
+                others << QStringLiteral("%1 (%2)").arg(printable(name),
+                    PacketTransceiver::entryPart(entry, PacketTransceiver::EntryAddress));
             }
         }
         if (!others.isEmpty())
             note(QStringLiteral("nothing answered on %1 (%2); other interfaces: %3; "
                                 "choose one with --interface NAME")
-                     .arg(printable(inUse), entries.first().section(QLatin1Char('|'), 1, 1),
+                     .arg(printable(inUse), transceiver->localIpAddress(),
                          others.join(QLatin1String(", "))));
         return false;
     }
@@ -425,9 +427,9 @@ int DeviceCli::listInterfaces(const QCommandLineParser &parser)
     QVector<QStringList> lines { { QStringLiteral("Interface"), QStringLiteral("IPv4 address"),
         QStringLiteral("MAC address") } };
     for (const QString &entry : entries) {
-        const QString name = entry.section(QLatin1Char('|'), 2);
-        const QString ip = entry.section(QLatin1Char('|'), 1, 1);
-        const QString mac = entry.section(QLatin1Char('|'), 0, 0);
+        const QString name = PacketTransceiver::entryPart(entry, PacketTransceiver::EntryName);
+        const QString ip = PacketTransceiver::entryPart(entry, PacketTransceiver::EntryAddress);
+        const QString mac = PacketTransceiver::entryPart(entry, PacketTransceiver::EntryMac);
         json.append(QJsonObject { { QStringLiteral("name"), name }, { QStringLiteral("ip"), ip },
             { QStringLiteral("mac"), mac } });
         lines << QStringList { printable(name), ip, mac };

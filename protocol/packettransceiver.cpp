@@ -41,12 +41,12 @@ constexpr int DeliverySliceMs = 25;
 // A check hands on at once what is read, but for no longer than this.
 constexpr int MaxImmediateDeliveryMs = 250;
 
-QString entryPart(const QString &entry, int part)
+} // namespace
+
+QString PacketTransceiver::entryPart(const QString &entry, EntryPart part)
 {
     return entry.split(EntrySeparator, Qt::KeepEmptyParts, Qt::CaseSensitive).value(part);
 }
-
-} // namespace
 
 PacketTransceiver::PacketTransceiver(QObject *parent)
     : PacketTransceiver(interfaceEntries(systemInterfaces()), parent)
@@ -125,7 +125,7 @@ QStringList PacketTransceiver::interfaceEntries(const QList<InterfaceDescription
 QStringList PacketTransceiver::withInterfaceFirst(QStringList entries, const QString &name)
 {
     for (int i = 0; i < entries.size(); ++i) {
-        if (entryPart(entries.at(i), 2) == name) {
+        if (entryPart(entries.at(i), EntryName) == name) {
             entries.move(i, 0);
             break;
         }
@@ -140,7 +140,7 @@ QStringList PacketTransceiver::keepingInUse(QStringList fresh, const QString &in
         fresh.move(at, 0);
         return fresh;
     }
-    return inUse.isEmpty() ? fresh : withInterfaceFirst(fresh, entryPart(inUse, 2));
+    return inUse.isEmpty() ? fresh : withInterfaceFirst(fresh, entryPart(inUse, EntryName));
 }
 
 PacketTransceiver::Acceptance PacketTransceiver::acceptance(
@@ -205,7 +205,7 @@ void PacketTransceiver::selectInterface(QString name)
 {
     const QStringList reordered = withInterfaceFirst(interfaceList, name);
     const bool found = std::any_of(interfaceList.cbegin(), interfaceList.cend(),
-        [&name](const QString &entry) { return entryPart(entry, 2) == name; });
+        [&name](const QString &entry) { return entryPart(entry, EntryName) == name; });
     if (!found)
         return;
     const bool changed = reordered != interfaceList;
@@ -264,7 +264,7 @@ uint PacketTransceiver::followInterfaces()
     // Looked up at each send: an adapter plugged in again comes back with
     // another index. 0, for a name the system does not know, leaves the
     // choice to routing.
-    const QString name = entryPart(interfaceList.first(), 2);
+    const QString name = entryPart(interfaceList.first(), EntryName);
     for (const InterfaceDescription &d : now) {
         if (d.humanReadableName == name)
             return uint(d.index);
@@ -279,12 +279,14 @@ QStringList PacketTransceiver::interfaces() const
 
 QString PacketTransceiver::localMacAddress() const
 {
-    return interfaceList.isEmpty() ? FallbackMacAddress : entryPart(interfaceList.first(), 0);
+    return interfaceList.isEmpty() ? FallbackMacAddress
+                                   : entryPart(interfaceList.first(), EntryMac);
 }
 
 QString PacketTransceiver::localIpAddress() const
 {
-    return interfaceList.isEmpty() ? FallbackIpAddress : entryPart(interfaceList.first(), 1);
+    return interfaceList.isEmpty() ? FallbackIpAddress
+                                   : entryPart(interfaceList.first(), EntryAddress);
 }
 
 QByteArray PacketTransceiver::createMessageHeader(

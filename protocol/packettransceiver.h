@@ -91,6 +91,9 @@ public:
     // The list with the first entry named `name` moved to the front; unchanged
     // when no entry has that name.
     static QStringList withInterfaceFirst(QStringList entries, const QString &name);
+    // The parts of an entry "MAC|IP|name".
+    enum EntryPart { EntryMac, EntryAddress, EntryName };
+    static QString entryPart(const QString &entry, EntryPart part);
     // Fresh entries with the one in use first: the same entry while it is
     // there, else the first address of the same interface.
     static QStringList keepingInUse(QStringList fresh, const QString &inUse);
